@@ -1,0 +1,28 @@
+# The README's commands. Each one sets up what it needs first.
+PY      := .venv/bin/python
+BUILD   := build/dev
+JOBS    ?= 2
+
+.PHONY: setup build demo test bench clean
+
+setup:
+	@scripts/setup.sh
+
+build: setup
+	@cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DZENTRA_TESTS=ON \
+	  -DPython_EXECUTABLE=$(abspath $(PY)) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+demo: build
+	@PYTHONPATH=$(BUILD) $(PY) examples/demo.py
+
+test: build
+	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) | tail -n 3
+	@PYTHONPATH=$(BUILD) $(PY) -m pytest -q tests
+
+bench: build
+	@scripts/setup.sh --bench
+	@PYTHONPATH=$(BUILD) $(PY) bench/run.py
+
+clean:
+	rm -rf build

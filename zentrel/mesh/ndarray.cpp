@@ -1,0 +1,23 @@
+#include "zentrel/mesh/ndarray.hpp"
+
+namespace zentrel {
+
+std::size_t checked_size(const Shape& shape) {
+    std::size_t n = 1;
+    for (std::size_t e : shape) {
+        if (e != 0 && n > SIZE_MAX / e) throw Error("array shape " + shape_to_string(shape) + " is too large");
+        n *= e;
+    }
+    return n;
+}
+
+std::string shape_to_string(const Shape& shape) {
+    std::string s = "[";
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+        if (i) s += ", ";
+        s += std::to_string(shape[i]);
+    }
+    return s + "]";
+}
+
+}  // namespace zentrel
