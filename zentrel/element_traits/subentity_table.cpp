@@ -78,13 +78,10 @@ SubentityRule subentity_rule(ElementType element, Dimension codim) {
     }
 }
 
-void check_node_count(const SubentityRule& rule, std::size_t n) {
-    std::size_t needed = 0;
-    if (rule.kind == Kind::Table) needed = rule.needed;
-    if (rule.kind == Kind::PolygonEdges) needed = 1;
-    if (n < needed)
-        throw Error("index out of range: the sub-entities of " + std::string(name_of(rule.element)) +
-                    " read " + std::to_string(needed) + " nodes, the element has " + std::to_string(n));
+void throw_short_node_list(const SubentityRule& rule, std::size_t n) {
+    std::size_t needed = rule.kind == Kind::Table ? rule.needed : 1;
+    throw Error("index out of range: the sub-entities of " + std::string(name_of(rule.element)) + " read " +
+                std::to_string(needed) + " nodes, the element has " + std::to_string(n));
 }
 
 std::size_t count_polyhedron_faces(std::span<const std::uint64_t> nodes) {

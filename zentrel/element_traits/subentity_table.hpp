@@ -37,8 +37,15 @@ struct SubentityRule {
 // The rule of (element type, codim), or Error with the exact message for a pair no table covers.
 SubentityRule subentity_rule(ElementType element, Dimension codim);
 
+[[noreturn]] void throw_short_node_list(const SubentityRule& rule, std::size_t n);
+
 // Error unless a node list of length n is long enough for every position the rule reads.
-void check_node_count(const SubentityRule& rule, std::size_t n);
+inline void check_node_count(const SubentityRule& rule, std::size_t n) {
+    std::size_t needed = rule.kind == SubentityRule::Kind::Table          ? rule.needed
+                         : rule.kind == SubentityRule::Kind::PolygonEdges ? 1
+                                                                          : 0;
+    if (n < needed) throw_short_node_list(rule, n);
+}
 
 // Calls f(nodes) for each sub-entity in table order (faces of a polyhedron in list order), the
 // nodes in table order. The node list is checked first, so nothing is read past its end.
