@@ -134,6 +134,8 @@ BAD_ARGUMENTS = [
     (lambda: build_cmesh(3), TypeError, "argument 'args': "),
     (lambda: build_cmesh([0, 1], []), InternalError, "Cannot create a regular mesh: axis 1 has no values"),
     (lambda: build_cmesh(x=[0, 1]), TypeError, ""),
+    (lambda: build_cmesh(np.array([1j, 2])), TypeError, "argument 'args': "),
+    (lambda: build_cmesh(np.zeros((2, 2))), TypeError, "argument 'args': "),
 ]
 
 
@@ -268,5 +270,6 @@ def test_build_cmesh_keeps_axis_order():
 
 
 def test_build_cmesh_accepts_integer_like_items():
-    m = build_cmesh((0, np.float32(0.5), True))
-    np.testing.assert_array_equal(m.coords()[:, 0], [0.0, 0.5, 1.0])
+    m = build_cmesh((0, np.float32(0.5), True), np.arange(2, dtype=np.int32), np.array([0.0, 2.0], dtype=">f8"))
+    np.testing.assert_array_equal(m.coords()[:3, 0], [0.0, 0.5, 1.0])
+    np.testing.assert_array_equal(m.coords()[-1], [1.0, 1.0, 2.0])
