@@ -39,12 +39,59 @@ bool key_less(const Record& a, const Record& b, const std::uint64_t* pool) {
     const std::uint64_t* y = pool + b.offset;
     for (std::uint32_t i = 0; i < a.len; ++i)
         if (x[i] != y[i]) return x[i] < y[i];
-    return false;
+    return a.instance < b.instance;
 }
 
 bool key_equal(const Record& a, const Record& b, const std::uint64_t* pool) {
     if (a.len != b.len) return false;
     return std::equal(pool + a.offset, pool + a.offset + a.len, pool + b.offset);
+}
+
+// Keys of up to four nodes live inline in the record, padded with the largest value so that a
+// four-input sorting network sorts any length and equal-length keys compare as four words.
+struct NarrowRecord {
+    std::uint64_t k[4];
+    std::uint64_t len;
+    std::uint64_t instance;
+};
+
+inline void cswap(std::uint64_t& a, std::uint64_t& b) {
+    std::uint64_t lo = a < b ? a : b, hi = a < b ? b : a;
+    a = lo;
+    b = hi;
+}
+
+inline bool narrow_less(const NarrowRecord& a, const NarrowRecord& b) {
+    if (a.len != b.len) return a.len < b.len;
+    if (a.k[0] != b.k[0]) return a.k[0] < b.k[0];
+    if (a.k[1] != b.k[1]) return a.k[1] < b.k[1];
+    if (a.k[2] != b.k[2]) return a.k[2] < b.k[2];
+    if (a.k[3] != b.k[3]) return a.k[3] < b.k[3];
+    return a.instance < b.instance;
+}
+
+inline bool narrow_equal(const NarrowRecord& a, const NarrowRecord& b) {
+    return a.len == b.len && a.k[0] == b.k[0] && a.k[1] == b.k[1] && a.k[2] == b.k[2] && a.k[3] == b.k[3];
+}
+
+template <class Rec, class Less>
+void stable_small_sort(std::vector<Rec>& v, Less less) {
+    // Buckets are small, so insertion sort is the common case; a crowded node (a fan) falls
+    // back to the n log n sort. Comparators break ties by instance, so equal keys stay in walk
+    // order either way.
+    if (v.size() <= 32) {
+        for (std::size_t i = 1; i < v.size(); ++i) {
+            Rec r = v[i];
+            std::size_t j = i;
+            while (j > 0 && less(r, v[j - 1])) {
+                v[j] = v[j - 1];
+                --j;
+            }
+            v[j] = r;
+        }
+    } else {
+        std::sort(v.begin(), v.end(), less);
+    }
 }
 
 template <class Idx>
@@ -66,18 +113,57 @@ void group_impl(const SubentityWalk& walk, KeyGroupSink& sink) {
         });
     }
 
-    std::vector<std::uint64_t> pool;
-    std::vector<Record> records;
     std::vector<std::uint64_t> members;
     std::uint64_t buf[SubentityRule::kMaxWidth];
+    auto emit_runs = [&](const auto& records, auto equal) {
+        for (std::size_t i = 0; i < records.size();) {
+            std::size_t j = i + 1;
+            while (j < records.size() && equal(records[i], records[j])) ++j;
+            members.clear();
+            for (std::size_t k = i; k < j; ++k) members.push_back(records[k].instance);
+            sink.group(members);
+            i = j;
+        }
+    };
+
+    if (walk.narrow()) {
+        std::vector<NarrowRecord> records;
+        for (std::uint64_t b = 0; b < nb; ++b) {
+            const Idx s = start[b], e = start[b + 1];
+            if (e - s == 0) continue;
+            if (e - s == 1) {
+                std::uint64_t one = slots[s];
+                sink.group({&one, 1});
+                continue;
+            }
+            records.resize(e - s);
+            for (Idx i = s; i < e; ++i) {
+                std::uint64_t inst = slots[i];
+                NarrowRecord& r = records[i - s];
+                std::uint64_t k[4];
+                r.len = walk.narrow_nodes(walk.part_of(inst), inst, ~std::uint64_t{0}, k);
+                cswap(k[0], k[1]);
+                cswap(k[2], k[3]);
+                cswap(k[0], k[2]);
+                cswap(k[1], k[3]);
+                cswap(k[1], k[2]);
+                r.k[0] = k[0];
+                r.k[1] = k[1];
+                r.k[2] = k[2];
+                r.k[3] = k[3];
+                r.instance = inst;
+            }
+            stable_small_sort(records, narrow_less);
+            emit_runs(records, narrow_equal);
+        }
+        return;
+    }
+
+    std::vector<std::uint64_t> pool;
+    std::vector<Record> records;
     for (std::uint64_t b = 0; b < nb; ++b) {
         const Idx s = start[b], e = start[b + 1];
         if (e - s == 0) continue;
-        if (e - s == 1) {
-            std::uint64_t one = slots[s];
-            sink.group({&one, 1});
-            continue;
-        }
         pool.clear();
         records.clear();
         for (Idx i = s; i < e; ++i) {
@@ -90,30 +176,8 @@ void group_impl(const SubentityWalk& walk, KeyGroupSink& sink) {
             records.push_back({static_cast<std::uint32_t>(off), static_cast<std::uint32_t>(nodes.size()), inst});
         }
         const std::uint64_t* p = pool.data();
-        // Stable: equal keys stay in walk order. Buckets are small, so insertion sort is the
-        // common case; a crowded node (a fan) falls back to the n log n sort.
-        if (records.size() <= 24) {
-            for (std::size_t i = 1; i < records.size(); ++i) {
-                Record r = records[i];
-                std::size_t j = i;
-                while (j > 0 && key_less(r, records[j - 1], p)) {
-                    records[j] = records[j - 1];
-                    --j;
-                }
-                records[j] = r;
-            }
-        } else {
-            std::stable_sort(records.begin(), records.end(),
-                             [p](const Record& x, const Record& y) { return key_less(x, y, p); });
-        }
-        for (std::size_t i = 0; i < records.size();) {
-            std::size_t j = i + 1;
-            while (j < records.size() && key_equal(records[i], records[j], p)) ++j;
-            members.clear();
-            for (std::size_t k = i; k < j; ++k) members.push_back(records[k].instance);
-            sink.group(members);
-            i = j;
-        }
+        stable_small_sort(records, [p](const Record& x, const Record& y) { return key_less(x, y, p); });
+        emit_runs(records, [p](const Record& x, const Record& y) { return key_equal(x, y, p); });
     }
 }
 
