@@ -150,14 +150,22 @@ public:
         std::uint64_t inst = p.first_instance;
         using Kind = SubentityRule::Kind;
         if (p.rule.kind == Kind::Table) {
-            const std::size_t count = p.rule.count, width = p.rule.width;
-            const std::uint8_t* rows = p.rule.rows;
-            for (std::uint64_t e = 0; e < p.num_elements; ++e) {
-                const std::uint64_t* row = p.data + e * p.width;
-                for (std::size_t r = 0; r < count; ++r, ++inst) {
-                    const std::uint8_t* loc = rows + r * width;
-                    for (std::size_t j = 0; j < width; ++j) buf[j] = row[loc[j]];
-                    f(inst, std::span<const std::uint64_t>(buf, width));
+            // A fixed width lets the gather unroll: this loop runs once per sub-entity.
+            switch (p.rule.width) {
+                case 1: walk_table<1>(p, f); break;
+                case 2: walk_table<2>(p, f); break;
+                case 3: walk_table<3>(p, f); break;
+                case 4: walk_table<4>(p, f); break;
+                default: {
+                    const std::size_t count = p.rule.count, width = p.rule.width;
+                    for (std::uint64_t e = 0; e < p.num_elements; ++e) {
+                        const std::uint64_t* row = p.data + e * p.width;
+                        for (std::size_t r = 0; r < count; ++r, ++inst) {
+                            const std::uint8_t* loc = p.rule.rows + r * width;
+                            for (std::size_t j = 0; j < width; ++j) buf[j] = row[loc[j]];
+                            f(inst, std::span<const std::uint64_t>(buf, width));
+                        }
+                    }
                 }
             }
         } else if (p.rule.kind == Kind::PolyhedronFaces) {
@@ -168,6 +176,21 @@ public:
                 std::uint64_t begin = e == 0 ? 0 : p.offsets[e - 1];
                 for_each_subentity(p.rule, std::span<const std::uint64_t>(p.data + begin, p.offsets[e] - begin),
                                    [&](std::span<const std::uint64_t> sub) { f(inst++, sub); });
+            }
+        }
+    }
+
+    template <std::size_t W, class F>
+    void walk_table(const Part& p, F& f) const {
+        std::uint64_t buf[W];
+        std::uint64_t inst = p.first_instance;
+        const std::size_t count = p.rule.count;
+        for (std::uint64_t e = 0; e < p.num_elements; ++e) {
+            const std::uint64_t* row = p.data + e * p.width;
+            const std::uint8_t* loc = p.rule.rows;
+            for (std::size_t r = 0; r < count; ++r, ++inst, loc += W) {
+                for (std::size_t j = 0; j < W; ++j) buf[j] = row[loc[j]];
+                f(inst, std::span<const std::uint64_t, W>(buf, W));
             }
         }
     }
