@@ -159,11 +159,18 @@ def test_failed_add_leaves_mesh_unchanged(square):
     assert str(square) == before
 
 
-def test_add_regular_block_accepts_equivalent_dtypes():
-    m = mesh()
-    m.add_regular_block("TRI3", np.array([[0, 1, 2]], dtype=np.ulonglong), {"f": np.ones((1, 2, 2), dtype=">f8")})
+def test_add_regular_block_accepts_equivalent_dtypes_in_any_layout():
+    m = UMesh(np.zeros((6, 2)))
+    m.add_regular_block("TRI3", np.array([[0, 1, 2]], dtype=np.ulonglong),
+                        {"f": np.ones((1, 2, 2), dtype=">f8"), "g": np.zeros((1, 2))})
+    quads = np.asfortranarray(np.array([[0, 1, 2, 3], [2, 3, 4, 5]], dtype=">u8"))
+    field = np.arange(12.0).reshape(2, 6)[:, ::3]
+    m.add_regular_block("QUAD4", quads, {"g": field, "f": np.ones((2, 2, 2))})
     np.testing.assert_array_equal(m.blocks()["TRI3"], [[0, 1, 2]])
+    np.testing.assert_array_equal(m.blocks()["QUAD4"], [[0, 1, 2, 3], [2, 3, 4, 5]])
+    assert m.blocks()["QUAD4"].dtype == np.uint64 and m.blocks()["QUAD4"].dtype.isnative
     assert m.fields()["f"]["TRI3"].shape == (1, 2, 2)
+    np.testing.assert_array_equal(m.fields()["g"]["QUAD4"], [[0.0, 3.0], [6.0, 9.0]])
 
 
 def test_second_block_of_a_type_is_ignored(square):
