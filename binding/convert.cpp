@@ -46,9 +46,13 @@ zentrel::NdArray<T> to_array(PyObject* obj, const char* name, int ndim) {
                                  ", got " + std::to_string(nd));
     PyArray_Descr* descr = PyArray_DESCR(arr);
     // Equivalence by type number ignores the byte order, which the copy below normalises.
-    if (!PyArray_EquivTypenums(descr->type_num, npy_type<T>()) || PyDataType_ISUNSIZED(descr))
+    if (!PyArray_EquivTypenums(descr->type_num, npy_type<T>())) {
+        Ref got(PyObject_Str(reinterpret_cast<PyObject*>(descr)));
+        const char* got_name = got ? PyUnicode_AsUTF8(got.get()) : nullptr;
+        PyErr_Clear();
         raise_argument(name, std::string("expected an array of dtype ") + dtype_name<T>() + ", got " +
-                                 PyUnicode_AsUTF8(Ref(PyObject_Str(reinterpret_cast<PyObject*>(descr))).get()));
+                                 (got_name ? got_name : "another dtype"));
+    }
     zentrel::Shape shape(PyArray_DIMS(arr), PyArray_DIMS(arr) + nd);
     auto out = zentrel::NdArray<T>::uninit(std::move(shape));
     if (out.size() == 0) return out;
@@ -132,14 +136,30 @@ double to_double(PyObject* obj, const char* name, double fallback) {
 }
 
 std::vector<double> to_float_list(PyObject* obj, const char* name) {
+    auto fail = [name](const std::string& message) {
+        if (name) raise_argument(name, message);
+        raise(PyExc_TypeError, message);
+    };
     if (PyUnicode_Check(obj) || PyBytes_Check(obj) || PyByteArray_Check(obj) || !PySequence_Check(obj))
-        raise_argument(name, std::string("expected a sequence of numbers, got ") + type_name(obj));
+        fail(std::string("expected a sequence of numbers, got ") + type_name(obj));
     if (PyArray_Check(obj) && PyArray_NDIM(reinterpret_cast<PyArrayObject*>(obj)) != 1)
-        raise_argument(name, "expected a one-dimensional array");
+        fail("expected a one-dimensional array");
+    if (PyArray_Check(obj)) {
+        auto* arr = reinterpret_cast<PyArrayObject*>(obj);
+        // Real numeric arrays convert in one pass; other dtypes go item by item below.
+        if (PyArray_ISFLOAT(arr) || PyArray_ISINTEGER(arr) || PyArray_ISBOOL(arr)) {
+            Ref cast(PyArray_FROM_OTF(obj, NPY_DOUBLE, NPY_ARRAY_IN_ARRAY | NPY_ARRAY_FORCECAST));
+            check_py(cast.get());
+            auto* c = reinterpret_cast<PyArrayObject*>(cast.get());
+            const double* v = static_cast<const double*>(PyArray_DATA(c));
+            return std::vector<double>(v, v + PyArray_SIZE(c));
+        }
+        if (PyArray_ISCOMPLEX(arr)) fail("complex values cannot be converted to float");
+    }
     Ref seq(PySequence_Fast(obj, "expected a sequence of numbers"));
     if (!seq) {
         PyErr_Clear();
-        raise_argument(name, std::string("expected a sequence of numbers, got ") + type_name(obj));
+        fail(std::string("expected a sequence of numbers, got ") + type_name(obj));
     }
     Py_ssize_t n = PySequence_Fast_GET_SIZE(seq.get());
     PyObject** items = PySequence_Fast_ITEMS(seq.get());
@@ -149,7 +169,7 @@ std::vector<double> to_float_list(PyObject* obj, const char* name) {
         if (v == -1.0 && PyErr_Occurred()) {
             if (!PyErr_ExceptionMatches(PyExc_TypeError)) throw PyErrorSet{};
             PyErr_Clear();
-            raise_argument(name, "item " + std::to_string(i) + " must be a number, not " + type_name(items[i]));
+            fail("item " + std::to_string(i) + " must be a number, not " + type_name(items[i]));
         }
         out[static_cast<std::size_t>(i)] = v;
     }

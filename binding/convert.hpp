@@ -44,7 +44,8 @@ double to_double(PyObject* obj, const char* name, double fallback);
 // A sequence of exactly n numbers (ValueError on another length).
 std::vector<double> to_point(PyObject* obj, const char* name, std::size_t n);
 
-// A list, a tuple or a one-dimensional NumPy array of numbers (never a str).
+// A list, a tuple or a one-dimensional NumPy array of numbers (never a str). With a null
+// `name` the TypeError carries no argument prefix.
 std::vector<double> to_float_list(PyObject* obj, const char* name);
 
 // None or absent -> none; else a dict str -> float64 array of any rank (read under the dict's lock).
