@@ -1,49 +1,21 @@
-"""Measures and extrusions against their peers, printed as time ratios (peer / zentra).
-
-    PYTHONPATH=build/dev .venv/bin/python bench/bench_geometry.py [--scale 0.25]
+"""Measures and extrusions against their peers.
 
 Targets: measure() at least 2x faster than MEDCoupling's getMeasureField and PyVista's
-compute_cell_sizes and no slower than the vectorised NumPy formula; extrusions at least 2x
-faster than MEDCoupling's buildExtrudedMesh, within 2x of writing the result's bytes once, and
-peaking at no more than 1.3x the result's size. Peak memory is measured in a child process.
+compute_cell_sizes, and no slower than the vectorised NumPy formula on the same arrays;
+extrusions at least 2x faster than MEDCoupling's buildExtrudedMesh, within 2x of writing the
+result's bytes once, with a peak of at most 1.3x the result.
 """
 
-import argparse
-import gc
-import json
-import subprocess
-import sys
-import time
+import functools
 
 import numpy as np
 
 import zentra
+from harness import Workload
 
-try:
-    import medcoupling as mc
-except ImportError:
-    mc = None
-try:
-    import pyvista as pv
-except ImportError:
-    pv = None
-
-
-def best(f, repeat=5):
-    times = []
-    for _ in range(repeat):
-        gc.collect()
-        t = time.perf_counter()
-        r = f()
-        times.append(time.perf_counter() - t)
-        del r
-    return min(times)
-
-
-# ------------------------------------------------------------------------------ inputs
 
 def quad_grid(n):
-    return zentra.build_cmesh(np.linspace(0, 1, n + 1).tolist(), np.linspace(0, 1, n + 1).tolist())
+    return zentra.build_cmesh(np.linspace(0, 1, n + 1), np.linspace(0, 1, n + 1))
 
 
 def tri_surface(n):
@@ -52,9 +24,8 @@ def tri_surface(n):
     xy = g.coords()
     coords = np.column_stack([xy, np.sin(3 * xy[:, 0]) * np.cos(2 * xy[:, 1])])
     q = g.blocks()["QUAD4"]
-    tris = np.vstack([q[:, [0, 1, 2]], q[:, [0, 2, 3]]])
     m = zentra.UMesh(coords)
-    m.add_regular_block("TRI3", tris)
+    m.add_regular_block("TRI3", np.vstack([q[:, [0, 1, 2]], q[:, [0, 2, 3]]]))
     return m
 
 
@@ -64,173 +35,118 @@ def helix(points, turns=2.0, radius=3.0, pitch=1.5):
 
 
 def mc_umesh(coords, conn, cell_type, dim):
+    import medcoupling as mc
+
+    # MEDCoupling arrays made from NumPy arrays may borrow their memory: deep copies outlive them.
     m = mc.MEDCouplingUMesh("m", dim)
-    m.setCoords(mc.DataArrayDouble(np.ascontiguousarray(coords)))
+    m.setCoords(mc.DataArrayDouble(np.ascontiguousarray(coords)).deepCopy())
     e, w = conn.shape
     flat = np.column_stack([np.full(e, cell_type, dtype=np.int64), conn.astype(np.int64)]).ravel()
     index = np.arange(0, e * (w + 1) + 1, w + 1, dtype=np.int64)
-    m.setConnectivity(mc.DataArrayInt64(flat), mc.DataArrayInt64(index))
+    m.setConnectivity(mc.DataArrayInt64(flat).deepCopy(), mc.DataArrayInt64(index).deepCopy())
     return m
 
 
-def pv_grid(coords, conn, vtk_type):
-    pts = np.column_stack([coords, np.zeros(len(coords))]) if coords.shape[1] == 2 else coords
-    e, w = conn.shape
-    cells = np.column_stack([np.full(e, w, dtype=np.int64), conn.astype(np.int64)]).ravel()
-    return pv.UnstructuredGrid(cells, np.full(e, vtk_type, dtype=np.uint8), pts)
+def mc_polyline(points):
+    import medcoupling as mc
+
+    k = len(points)
+    return mc_umesh(points, np.column_stack([np.arange(k - 1), np.arange(1, k)]), mc.NORM_SEG2, 1)
 
 
-# --------------------------------------------------------------------------- measures
+class Input:
+    """One mesh and, built on first use (the harness's warm-up), each peer's view of it."""
 
-def numpy_quad_area(coords, conn):
-    p = coords[conn]
+    def __init__(self, mesh, block, path=None):
+        self.mesh, self.block, self.path = mesh, block, path
+
+    @functools.cached_property
+    def coords(self):
+        return self.mesh.coords()
+
+    @functools.cached_property
+    def index(self):
+        return self.mesh.blocks()[self.block].astype(np.intp)
+
+    @functools.cached_property
+    def mc(self):
+        import medcoupling as mc
+
+        c = self.coords if self.path is None else np.column_stack([self.coords, np.zeros(len(self.coords))])
+        kind = {"QUAD4": mc.NORM_QUAD4, "TRI3": mc.NORM_TRI3}[self.block]
+        return mc_umesh(c, self.index, kind, 2)
+
+    @functools.cached_property
+    def mc_path(self):
+        return mc_polyline(self.path)
+
+    @functools.cached_property
+    def pv(self):
+        import pyvista as pv
+
+        c = self.coords if self.coords.shape[1] == 3 else np.column_stack([self.coords, np.zeros(len(self.coords))])
+        e, w = self.index.shape
+        cells = np.column_stack([np.full(e, w), self.index]).ravel()
+        return pv.UnstructuredGrid(cells, np.full(e, {3: 5, 4: 9}[w], dtype=np.uint8), c)
+
+
+def numpy_quad_area(d):
+    p = d.coords[d.index]
     x, y = p[..., 0], p[..., 1]
     plus = (x[:, 1] * y[:, 2] + x[:, 3] * y[:, 0]) + (x[:, 0] * y[:, 1] + x[:, 2] * y[:, 3])
     minus = (x[:, 1] * y[:, 0] + x[:, 3] * y[:, 2]) + (x[:, 2] * y[:, 1] + x[:, 0] * y[:, 3])
     return 0.5 * np.abs(plus - minus)
 
 
-def numpy_tri_area(coords, conn):
-    p = coords[conn]
-    a = p[:, 1] - p[:, 0]
-    b = p[:, 2] - p[:, 0]
-    return np.linalg.norm(np.cross(a, b), axis=1) * 0.5
+def numpy_tri_area(d):
+    p = d.coords[d.index]
+    return np.linalg.norm(np.cross(p[:, 1] - p[:, 0], p[:, 2] - p[:, 0]), axis=1) * 0.5
 
 
-def bench_measure(name, m, block, numpy_formula, mc_type, vtk_type, mc_dim):
-    coords = m.coords()
-    conn = m.blocks()[block]
-    ours = best(m.measure)
-    rows = [(name, "zentra measure()", ours, None)]
-    idx = conn.astype(np.intp)
-    rows.append((name, "NumPy formula", best(lambda: numpy_formula(coords, idx)), ours))
-    np.testing.assert_allclose(m.measure()[block], numpy_formula(coords, idx), rtol=1e-12)
-    if mc is not None:
-        um = mc_umesh(coords, conn, mc_type, mc_dim)
-        rows.append((name, "MEDCoupling getMeasureField", best(lambda: um.getMeasureField(True), 3), ours))
-        del um
-    if pv is not None:
-        g = pv_grid(coords, conn, vtk_type)
-        rows.append((name, "PyVista compute_cell_sizes",
-                     best(lambda: g.compute_cell_sizes(length=False, area=True, volume=False), 3), ours))
-        del g
-    return rows
+def measure_impls(formula):
+    return {
+        "zentra": lambda d: d.mesh.measure(),
+        "numpy formula": formula,
+        "medcoupling getMeasureField": lambda d: d.mc.getMeasureField(True),
+        "pyvista compute_cell_sizes": lambda d: d.pv.compute_cell_sizes(length=False, area=True, volume=False),
+    }
 
 
-# ------------------------------------------------------------------------- extrusions
-
-def write_once(rows_coords, cols, elements, width):
-    """Writes arrays of the result's sizes once: coordinates, connectivity, families."""
-    a = np.full((rows_coords, cols), 1.0)
-    b = np.full((elements, width), 1, dtype=np.uint64)
-    c = np.zeros(elements, dtype=np.uint64)
-    return a, b, c
+def extruded_bytes(section_nodes, section_cells, layers):
+    # coordinates, HEX8 connectivity, families
+    return section_nodes * layers * 3 * 8 + section_cells * (layers - 1) * (8 * 8 + 8)
 
 
-def bench_extrude(n, layers):
-    m = quad_grid(n)
-    heights = np.linspace(0, 1, layers).tolist()
-    nodes, cells = (n + 1) ** 2, n * n
-    ours = best(lambda: m.extrude(heights))
-    name = f"extrude {n}x{n} QUAD4, {layers} layers ({cells * (layers - 1) / 1e6:g}M HEX8)"
-    rows = [(name, "zentra extrude", ours, None),
-            (name, "write result bytes once", best(lambda: write_once(nodes * layers, 3, cells * (layers - 1), 8), 3),
-             ours)]
-    if mc is not None:
-        coords = np.column_stack([m.coords(), np.zeros(nodes)])
-        um = mc_umesh(coords, m.blocks()["QUAD4"], mc.NORM_QUAD4, 2)
-        z = np.column_stack([np.zeros(layers), np.zeros(layers), heights])
-        line = mc_umesh(z, np.column_stack([np.arange(layers - 1), np.arange(1, layers)]), mc.NORM_SEG2, 1)
-        rows.append((name, "MEDCoupling buildExtrudedMesh", best(lambda: um.buildExtrudedMesh(line, 0), 2), ours))
-    return rows
+def write_once(d):
+    """The result's bytes written once into fresh arrays: coordinates, connectivity, families."""
+    n, e = len(d.coords), len(d.index)
+    layers = len(d.path)
+    return (np.full((n * layers, 3), 1.0), np.full((e * (layers - 1), 8), 1, dtype=np.uint64),
+            np.zeros(e * (layers - 1), dtype=np.uint64))
 
 
-def bench_extrude_curv(n, points):
-    m = quad_grid(n)
-    path = helix(points)
-    nodes, cells = (n + 1) ** 2, n * n
-    ours = best(lambda: m.extrude_curv(path))
-    name = f"extrude_curv {n}x{n} QUAD4 along a {points}-point helix ({cells * (points - 1) / 1e6:g}M HEX8)"
-    rows = [(name, "zentra extrude_curv", ours, None),
-            (name, "write result bytes once", best(lambda: write_once(nodes * points, 3, cells * (points - 1), 8), 3),
-             ours)]
-    if mc is not None:
-        coords = np.column_stack([m.coords(), np.zeros(nodes)])
-        um = mc_umesh(coords, m.blocks()["QUAD4"], mc.NORM_QUAD4, 2)
-        line = mc_umesh(path, np.column_stack([np.arange(points - 1), np.arange(1, points)]), mc.NORM_SEG2, 1)
-        rows.append((name, "MEDCoupling buildExtrudedMesh (policy 1)",
-                     best(lambda: um.buildExtrudedMesh(line, 1), 2), ours))
-    return rows
+def mc_extrude(d, policy):
+    # Repeated calls on one source mesh slow down from call to call and sometimes crash, so each
+    # run extrudes fresh copies (about 3% of its time).
+    return d.mc.deepCopy().buildExtrudedMesh(d.mc_path.deepCopy(), policy)
 
 
-# ------------------------------------------------------------------ peak memory (child)
+STRAIGHT = np.column_stack([np.zeros(11), np.zeros(11), np.linspace(0, 1, 11)])
+HELIX = helix(100)
 
-def _status(key):
-    with open("/proc/self/status") as f:
-        for line in f:
-            if line.startswith(key):
-                return int(line.split()[1]) * 1024
-    raise KeyError(key)
-
-
-def child_peak(kind, n, layers):
-    m = quad_grid(n)
-    arg = np.linspace(0, 1, layers).tolist() if kind == "extrude" else helix(layers)
-    gc.collect()
-    before = _status("VmRSS:")
-    with open("/proc/self/clear_refs", "w") as f:
-        f.write("5")  # resets the high-water mark to the current size
-    out = getattr(m, kind)(arg)
-    peak = _status("VmHWM:") - before
-    cells = n * n * (layers - 1)
-    result = (n + 1) ** 2 * layers * 3 * 8 + cells * 8 * 8 + cells * 8
-    assert out.coords().shape[0] == (n + 1) ** 2 * layers
-    print(json.dumps({"peak": peak, "result": result}))
-
-
-def peak_ratio(kind, n, layers):
-    out = subprocess.run([sys.executable, __file__, "--child", kind, str(n), str(layers)],
-                         check=True, capture_output=True, text=True).stdout
-    r = json.loads(out)
-    return r["peak"] / r["result"], r["result"]
-
-
-# ------------------------------------------------------------------------------ main
-
-def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("--scale", type=float, default=1.0, help="fraction of the issue's sizes (element counts)")
-    ap.add_argument("--child", nargs=3)
-    a = ap.parse_args()
-    if a.child:
-        child_peak(a.child[0], int(a.child[1]), int(a.child[2]))
-        return
-    s = a.scale ** 0.5
-    rows = []
-    nq = int(round(2000 * s))
-    rows += bench_measure(f"measure {nq * nq / 1e6:g}M QUAD4 in 2D", quad_grid(nq), "QUAD4", numpy_quad_area,
-                          mc.NORM_QUAD4 if mc else None, 9, 2)
-    nt = int(round(1414 * s))
-    rows += bench_measure(f"measure {2 * nt * nt / 1e6:g}M TRI3 in 3D", tri_surface(nt), "TRI3", numpy_tri_area,
-                          mc.NORM_TRI3 if mc else None, 5, 2)
-    ne = int(round(1000 * s))
-    rows += bench_extrude(ne, 11)
-    nc = int(round(200 * s))  # MEDCoupling's curvilinear extrusion runs out of memory on larger sections
-    rows += bench_extrude_curv(nc, 100)
-
-    width = max(len(r[1]) for r in rows)
-    case = None
-    for name, who, t, ours in rows:
-        if name != case:
-            print(f"\n{name}")
-            case = name
-        ratio = "" if ours is None else f"   ratio {t / ours:6.2f}"
-        print(f"  {who:<{width}} {t * 1e3:9.1f} ms{ratio}")
-    print()
-    for kind, n, layers in (("extrude", ne, 11), ("extrude_curv", nc, 100)):
-        ratio, result = peak_ratio(kind, n, layers)
-        print(f"peak memory of {kind}: {ratio:.2f}x the result ({result / 2**20:.0f} MiB)")
-
-
-if __name__ == "__main__":
-    main()
+WORKLOADS = [
+    Workload("measure() 4M QUAD4 in 2D", lambda: Input(quad_grid(2000), "QUAD4"), measure_impls(numpy_quad_area)),
+    Workload("measure() 4M TRI3 in 3D", lambda: Input(tri_surface(1414), "TRI3"), measure_impls(numpy_tri_area)),
+    Workload("extrude 1000x1000 QUAD4, 11 layers (10M HEX8)", lambda: Input(quad_grid(1000), "QUAD4", STRAIGHT),
+             {"zentra": lambda d: d.mesh.extrude(d.path[:, 2]),
+              "write result bytes once": write_once,
+              "medcoupling buildExtrudedMesh": lambda d: mc_extrude(d, 0)},
+             result_bytes=lambda d: extruded_bytes(1001**2, 1000**2, 11)),
+    # A larger section makes MEDCoupling's curvilinear extrusion run out of memory.
+    Workload("extrude_curv 200x200 QUAD4 along a 100-point helix (3.96M HEX8)",
+             lambda: Input(quad_grid(200), "QUAD4", HELIX),
+             {"zentra": lambda d: d.mesh.extrude_curv(d.path),
+              "write result bytes once": write_once,
+              "medcoupling buildExtrudedMesh": lambda d: mc_extrude(d, 1)},
+             result_bytes=lambda d: extruded_bytes(201**2, 200**2, 100)),
+]
