@@ -1,7 +1,7 @@
 #include "zentrel/tools/extrude.hpp"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -162,8 +162,12 @@ ArrayF64 extrude_coords_curvilinear(const ArrayF64& coords, const ArrayF64& poin
     Point3 sum{0, 0, 0};
     for (std::size_t i = 0; i < n; ++i) {
         double* p = o + 3 * i;
-        p[0] = c0[2 * i], p[1] = c0[2 * i + 1], p[2] = z0;
-        sum.x += p[0], sum.y += p[1], sum.z += p[2];
+        p[0] = c0[2 * i];
+        p[1] = c0[2 * i + 1];
+        p[2] = z0;
+        sum.x += p[0];
+        sum.y += p[1];
+        sum.z += p[2];
     }
     // One pass per layer: layer k is made from layer k−1 (layer 0 in place), and the sum of its
     // rows, taken in row order as it is written, gives the next centroid.
@@ -177,8 +181,12 @@ ArrayF64 extrude_coords_curvilinear(const ArrayF64& coords, const ArrayF64& poin
         double cosine = dot(t1, t2);
         sum = {0, 0, 0};
         auto emit = [&](double* q, double x, double y, double z) {
-            q[0] = x + step.x, q[1] = y + step.y, q[2] = z + step.z;
-            sum.x += q[0], sum.y += q[1], sum.z += q[2];
+            q[0] = x + step.x;
+            q[1] = y + step.y;
+            q[2] = z + step.z;
+            sum.x += q[0];
+            sum.y += q[1];
+            sum.z += q[2];
         };
         if (cosine < -0.999999) {
             // Half turn about the line through c along cross(t1, e): v ↦ 2 (a·v) a − v.
@@ -225,11 +233,16 @@ ArrayU64 extrude_dup_connectivity(const UMeshBase& mesh, ElementType type, std::
         const std::uint64_t* r = in;
         if (w == 4) {
             for (std::size_t i = 0; i < e; ++i, r += 4, o += 8) {
-                o[0] = r[0] + lo, o[1] = r[1] + lo, o[2] = r[2] + lo, o[3] = r[3] + lo;
-                o[4] = r[0] + hi, o[5] = r[1] + hi, o[6] = r[2] + hi, o[7] = r[3] + hi;
+                for (std::size_t j = 0; j < 4; ++j) {
+                    o[j] = r[j] + lo;
+                    o[j + 4] = r[j] + hi;
+                }
             }
         } else {
-            for (std::size_t i = 0; i < e; ++i, ++r, o += 2) o[0] = r[0] + lo, o[1] = r[0] + hi;
+            for (std::size_t i = 0; i < e; ++i, ++r, o += 2) {
+                o[0] = r[0] + lo;
+                o[1] = r[0] + hi;
+            }
         }
     }
     return out;
@@ -258,8 +271,12 @@ UMeshBase extrude_connectivity(const UMeshBase& mesh, std::size_t layers, ArrayF
                 std::uint64_t lo = k * n, hi = (k + 1) * n;
                 const std::uint64_t* r = conn.data();
                 // The upper pair is reversed so that the four nodes run round the quadrangle.
-                for (std::size_t i = 0; i < e; ++i, r += 2, o += 4)
-                    o[0] = r[0] + lo, o[1] = r[1] + lo, o[2] = r[1] + hi, o[3] = r[0] + hi;
+                for (std::size_t i = 0; i < e; ++i, r += 2, o += 4) {
+                    o[0] = r[0] + lo;
+                    o[1] = r[1] + lo;
+                    o[2] = r[1] + hi;
+                    o[3] = r[0] + hi;
+                }
             }
             out.add_block(bare_block(ElementType::QUAD4, std::move(quads)));
         }
