@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <span>
 #include <string>
 #include <type_traits>
@@ -20,6 +21,13 @@ using Shape = std::vector<std::size_t>;
 // Product of the extents, failing instead of wrapping when a shape read from data is absurd.
 std::size_t checked_size(const Shape& shape);
 std::string shape_to_string(const Shape& shape);
+
+// Raw storage for array values. Large blocks are aligned and advised for transparent huge
+// pages: page faults otherwise dominate the first write of a big array.
+void* allocate_array_bytes(std::size_t bytes);
+struct ArrayBytesDeleter {
+    void operator()(void* p) const noexcept;
+};
 
 // Owning n-dimensional array, row-major. Copies share the storage; the first mutable access
 // of a shared copy detaches it, so a change is never seen through another copy.
@@ -156,16 +164,22 @@ public:
 
 private:
     struct Buffer {
-        std::unique_ptr<T[]> ptr;
+        std::unique_ptr<T[], ArrayBytesDeleter> ptr;
         std::size_t capacity;
     };
+
+    static std::shared_ptr<Buffer> new_buffer(std::size_t n) {
+        if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+        return std::make_shared<Buffer>(
+            Buffer{std::unique_ptr<T[], ArrayBytesDeleter>(static_cast<T*>(allocate_array_bytes(n * sizeof(T)))), n});
+    }
 
     void allocate(std::size_t n) {
         if (n == 0) {
             buf_.reset();
             return;
         }
-        buf_ = std::make_shared<Buffer>(Buffer{std::make_unique_for_overwrite<T[]>(n), n});
+        buf_ = new_buffer(n);
     }
 
     void append_raw(std::span<const T> values, std::size_t rows) {
@@ -177,7 +191,7 @@ private:
 
     void detach() {
         if (!buf_ || buf_.use_count() == 1) return;
-        auto fresh = std::make_shared<Buffer>(Buffer{std::make_unique_for_overwrite<T[]>(size_), size_});
+        auto fresh = new_buffer(size_);
         std::memcpy(fresh->ptr.get(), buf_->ptr.get(), size_ * sizeof(T));
         buf_ = std::move(fresh);
     }
@@ -186,7 +200,7 @@ private:
         if (buf_ && buf_.use_count() == 1 && buf_->capacity >= needed) return;
         std::size_t cap = std::max(needed, buf_ && buf_.use_count() == 1 ? buf_->capacity * 2 : size_);
         cap = std::max<std::size_t>(cap, 4);
-        auto fresh = std::make_shared<Buffer>(Buffer{std::make_unique_for_overwrite<T[]>(cap), cap});
+        auto fresh = new_buffer(cap);
         if (size_) std::memcpy(fresh->ptr.get(), buf_->ptr.get(), size_ * sizeof(T));
         buf_ = std::move(fresh);
     }

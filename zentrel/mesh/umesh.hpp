@@ -4,10 +4,12 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "zentrel/mesh/dimension.hpp"
 #include "zentrel/mesh/element.hpp"
 #include "zentrel/mesh/element_block.hpp"
+#include "zentrel/mesh/element_ids.hpp"
 #include "zentrel/mesh/field.hpp"
 #include "zentrel/mesh/ndarray.hpp"
 
@@ -60,6 +62,16 @@ public:
     std::optional<FieldBase> field(const std::string& name, Dimension dim) const;
     // Checks every target type first, so a failure leaves the mesh untouched.
     void update_field(const std::string& name, const FieldBase& field);
+
+    // Extraction and block replacement (extract.cpp).
+    // New mesh sharing these coordinates, with the listed rows of each listed regular block in
+    // list order; families reset to 0, no groups; fields taken along when with_fields.
+    UMeshBase extract(const ElementIds& ids, bool with_fields) const;
+    // Distinct node numbers referenced by any element, ascending.
+    std::vector<std::uint64_t> used_nodes() const;
+    // Moves other's blocks in, first removing every block of a dimension other has; the removed
+    // blocks come back as a mesh with these coordinates, or none if nothing was removed.
+    std::optional<UMeshBase> update(UMeshBase other);
 
     friend bool operator==(const UMeshBase&, const UMeshBase&) = default;
 };

@@ -1,0 +1,35 @@
+#include "zentrel/tools/descending.hpp"
+
+#include <vector>
+
+#include "zentrel/tools/key_groups.hpp"
+#include "zentrel/tools/src_target_codim.hpp"
+#include "zentrel/tools/sub_mesh_builder.hpp"
+#include "zentrel/tools/subentity_walk.hpp"
+
+namespace zentrel {
+
+namespace {
+
+class FirstOfEachKey final : public KeyGroupSink {
+public:
+    explicit FirstOfEachKey(std::vector<std::uint8_t>& keep) : keep_(keep) {}
+    void group(std::span<const std::uint64_t> instances) override { keep_[instances[0]] = 1; }
+
+private:
+    std::vector<std::uint8_t>& keep_;
+};
+
+}  // namespace
+
+UMeshBase compute_descending(const UMeshBase& mesh, std::optional<Dimension> src_dim,
+                             std::optional<Dimension> target_dim) {
+    auto [src, target, codim] = compute_src_target_codim(mesh, src_dim, target_dim);
+    SubentityWalk walk(mesh, src, codim);
+    std::vector<std::uint8_t> keep(walk.size(), 0);
+    FirstOfEachKey sink(keep);
+    group_by_key(walk, sink);
+    return build_sub_mesh(mesh, walk, keep);
+}
+
+}  // namespace zentrel

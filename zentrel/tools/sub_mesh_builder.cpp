@@ -1,0 +1,78 @@
+#include "zentrel/tools/sub_mesh_builder.hpp"
+
+#include <map>
+
+namespace zentrel {
+
+namespace {
+
+struct Output {
+    std::uint64_t count = 0;
+    std::uint64_t nodes = 0;  // poly output only
+    ArrayU64 rows;
+    std::uint64_t* cursor = nullptr;
+    ArrayU64 data, offsets;
+    std::uint64_t* data_cursor = nullptr;
+    std::uint64_t* offset_cursor = nullptr;
+    bool ready = false, poly = false;
+};
+
+}  // namespace
+
+UMeshBase build_sub_mesh(const UMeshBase& source, const SubentityWalk& walk, const std::vector<std::uint8_t>& keep) {
+    std::map<ElementType, Output> outs;
+    for (const SubentityWalk::Part& p : walk.parts()) {
+        Output& o = outs[p.rule.type];
+        const std::uint8_t* k = keep.data() + p.first_instance;
+        std::uint64_t c = 0;
+        for (std::uint64_t i = 0; i < p.num_instances; ++i) c += k[i] != 0;
+        o.count += c;
+        if (p.rule.kind == SubentityRule::Kind::PolyhedronFaces)
+            for (std::uint64_t i = 0; i < p.num_instances; ++i)
+                if (k[i]) o.nodes += p.face_end[i] - p.face_begin[i];
+    }
+    for (const SubentityWalk::Part& p : walk.parts()) {
+        Output& o = outs[p.rule.type];
+        if (o.count == 0 || o.ready) continue;
+        o.ready = true;
+        o.poly = p.rule.kind == SubentityRule::Kind::PolyhedronFaces;
+        if (o.poly) {
+            o.data = ArrayU64::uninit({o.nodes});
+            o.offsets = ArrayU64::uninit({o.count});
+            o.data_cursor = o.data.data_mut();
+            o.offset_cursor = o.offsets.data_mut();
+        } else {
+            o.rows = ArrayU64::uninit({o.count, p.rule.width});
+            o.cursor = o.rows.data_mut();
+        }
+    }
+    for (const SubentityWalk::Part& p : walk.parts()) {
+        Output& o = outs[p.rule.type];
+        if (o.count == 0) continue;
+        const std::uint8_t* k = keep.data();
+        if (p.rule.kind == SubentityRule::Kind::PolyhedronFaces) {
+            std::uint64_t* base = o.data.data_mut();
+            walk.walk_part(p, [&](std::uint64_t inst, std::span<const std::uint64_t> nodes) {
+                if (!k[inst]) return;
+                for (std::uint64_t v : nodes) *o.data_cursor++ = v;
+                *o.offset_cursor++ = static_cast<std::uint64_t>(o.data_cursor - base);
+            });
+        } else {
+            walk.walk_part(p, [&](std::uint64_t inst, std::span<const std::uint64_t> nodes) {
+                if (!k[inst]) return;
+                for (std::uint64_t v : nodes) *o.cursor++ = v;
+            });
+        }
+    }
+    UMeshBase out(source.coords);
+    for (auto& [t, o] : outs) {
+        if (o.count == 0) continue;
+        if (o.poly)
+            out.add_block(ElementBlockBase::new_poly(t, std::move(o.data), std::move(o.offsets)));
+        else
+            out.add_block(ElementBlockBase::new_regular(t, std::move(o.rows)));
+    }
+    return out;
+}
+
+}  // namespace zentrel
