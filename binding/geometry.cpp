@@ -8,6 +8,7 @@
 #include "args.hpp"
 #include "convert.hpp"
 #include "errors.hpp"
+#include "numpy_api.hpp"
 #include "zentrel/tools/extrude.hpp"
 #include "zentrel/tools/measure.hpp"
 
@@ -20,6 +21,28 @@ PyMethodDef fastcall(const char* name, const char* doc) {
     return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(F)), METH_FASTCALL | METH_KEYWORDS, doc};
 }
 
+constexpr const char* kCapsuleName = "zentra.measure_values";
+
+// Hands a freshly computed result to NumPy without copying it: the array's base is a capsule
+// that owns the values. Nothing else refers to them, so the array may be written freely.
+Ref adopt_into_numpy(zentrel::ArrayF64&& values) {
+    if (values.empty() || values.ndim() != 1) return to_numpy(values);
+    auto* owner = new zentrel::ArrayF64(std::move(values));
+    Ref capsule(PyCapsule_New(owner, kCapsuleName, [](PyObject* c) {
+        delete static_cast<zentrel::ArrayF64*>(PyCapsule_GetPointer(c, kCapsuleName));
+    }));
+    if (!capsule) {
+        delete owner;
+        throw PyErrorSet{};
+    }
+    npy_intp dim = static_cast<npy_intp>(owner->size());
+    Ref array(PyArray_SimpleNewFromData(1, &dim, NPY_FLOAT64, owner->data_mut()));
+    check_py(array.get());
+    // Steals the capsule reference, also when it fails.
+    check_py(PyArray_SetBaseObject(reinterpret_cast<PyArrayObject*>(array.get()), capsule.release()) == 0);
+    return array;
+}
+
 PyObject* measure(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
         static const Params<0> p{"measure", {}, 0};
@@ -27,7 +50,7 @@ PyObject* measure(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObj
         SharedBorrow b(self);
         zentrel::MeasureMap m = without_gil([&] { return zentrel::measure(b.mesh()); });
         SortedDictBuilder d;
-        for (const auto& [t, values] : m) d.add(std::string(zentrel::name_of(t)), to_numpy(values));
+        for (auto& [t, values] : m) d.add(std::string(zentrel::name_of(t)), adopt_into_numpy(std::move(values)));
         return d.build().release();
     });
 }
