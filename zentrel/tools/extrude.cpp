@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "zentrel/mesh/error.hpp"
-#include "zentrel/mesh/page_hint.hpp"
 
 namespace zentrel {
 
@@ -16,13 +15,6 @@ namespace {
 std::size_t checked_mul(std::size_t a, std::size_t b) {
     if (a != 0 && b > SIZE_MAX / a) throw Error("the extruded mesh is too large");
     return a * b;
-}
-
-template <class T>
-NdArray<T> fresh(Shape shape) {
-    NdArray<T> a = NdArray<T>::uninit(std::move(shape));
-    advise_huge_pages(a.data_mut(), a.size() * sizeof(T));
-    return a;
 }
 
 std::size_t columns(const ArrayF64& a) { return a.ndim() < 2 ? 0 : a.extent(1); }
@@ -38,7 +30,7 @@ template <class Finish>
 ArrayF64 layered(const ArrayF64& coords, std::size_t layers, Finish finish) {
     require_matrix(coords, "coordinates");
     std::size_t n = rows(coords), d = columns(coords);
-    ArrayF64 out = fresh<double>({checked_mul(layers, n), d + 1});
+    ArrayF64 out = ArrayF64::uninit({checked_mul(layers, n), d + 1});
     double* o = out.data_mut();
     const double* c = coords.data();
     for (std::size_t k = 0; k < layers; ++k)
@@ -88,10 +80,10 @@ const ArrayU64& checked_block(const UMeshBase& mesh, ElementType type) {
     return conn;
 }
 
-// A new regular block with zero families, written on fresh pages like the connectivity.
+// A new regular block with zero families.
 ElementBlockBase bare_block(ElementType type, ArrayU64 conn) {
     std::size_t e = conn.extent(0);
-    ArrayU64 families = fresh<std::uint64_t>({e});
+    ArrayU64 families = ArrayU64::uninit({e});
     std::fill_n(families.data_mut(), e, std::uint64_t{0});
     return ElementBlockBase::new_regular(type, std::move(conn), std::move(families));
 }
@@ -155,7 +147,7 @@ ArrayF64 extrude_coords_curvilinear(const ArrayF64& coords, const ArrayF64& poin
     }
     t[L] = sub(row3(points, L - 1), row3(points, L - 2));
 
-    ArrayF64 out = fresh<double>({checked_mul(L, n), 3});
+    ArrayF64 out = ArrayF64::uninit({checked_mul(L, n), 3});
     double* o = out.data_mut();
     const double* c0 = coords.data();
     double z0 = points.data()[2];
@@ -225,7 +217,7 @@ ArrayU64 extrude_dup_connectivity(const UMeshBase& mesh, ElementType type, std::
                     " block: only VERTEX and QUAD4 blocks extrude that way");
     const ArrayU64& conn = checked_block(mesh, type);
     std::size_t e = conn.extent(0), w = conn.extent(1), n = mesh.num_nodes();
-    ArrayU64 out = fresh<std::uint64_t>({checked_mul(layers, e), 2 * w});
+    ArrayU64 out = ArrayU64::uninit({checked_mul(layers, e), 2 * w});
     std::uint64_t* o = out.data_mut();
     const std::uint64_t* in = conn.data();
     for (std::size_t k = 0; k < layers; ++k) {
@@ -265,7 +257,7 @@ UMeshBase extrude_connectivity(const UMeshBase& mesh, std::size_t layers, ArrayF
         } else {
             const ArrayU64& conn = checked_block(mesh, t);
             std::size_t e = conn.extent(0);
-            ArrayU64 quads = fresh<std::uint64_t>({checked_mul(layers, e), 4});
+            ArrayU64 quads = ArrayU64::uninit({checked_mul(layers, e), 4});
             std::uint64_t* o = quads.data_mut();
             for (std::size_t k = 0; k < layers; ++k) {
                 std::uint64_t lo = k * n, hi = (k + 1) * n;

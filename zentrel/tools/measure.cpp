@@ -6,7 +6,6 @@
 
 #include "zentrel/element_traits/measure.hpp"
 #include "zentrel/mesh/field.hpp"
-#include "zentrel/mesh/page_hint.hpp"
 
 namespace zentrel {
 
@@ -50,7 +49,6 @@ ArrayF64 measure_block(const ElementBlockBase& b, const ArrayF64& coords, std::s
     if (space == 0) return ArrayF64::filled({n}, 0.0);
     ArrayF64 out = ArrayF64::uninit({n});
     double* o = out.data_mut();
-    advise_huge_pages(o, n * sizeof(double));
     ElementType t = b.cell_type;
     if (t == ElementType::VERTEX) {
         std::fill_n(o, n, 0.0);
