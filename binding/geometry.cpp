@@ -8,40 +8,12 @@
 #include "args.hpp"
 #include "convert.hpp"
 #include "errors.hpp"
-#include "numpy_api.hpp"
 #include "zentrel/tools/extrude.hpp"
 #include "zentrel/tools/measure.hpp"
 
 namespace zentra {
 
 namespace {
-
-template <auto F>
-PyMethodDef fastcall(const char* name, const char* doc) {
-    return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(F)), METH_FASTCALL | METH_KEYWORDS, doc};
-}
-
-constexpr const char* kCapsuleName = "zentra.measure_values";
-
-// Hands a freshly computed result to NumPy without copying it: the array's base is a capsule
-// that owns the values. Nothing else refers to them, so the array may be written freely.
-Ref adopt_into_numpy(zentrel::ArrayF64&& values) {
-    if (values.empty() || values.ndim() != 1) return to_numpy(values);
-    auto* owner = new zentrel::ArrayF64(std::move(values));
-    Ref capsule(PyCapsule_New(owner, kCapsuleName, [](PyObject* c) {
-        delete static_cast<zentrel::ArrayF64*>(PyCapsule_GetPointer(c, kCapsuleName));
-    }));
-    if (!capsule) {
-        delete owner;
-        throw PyErrorSet{};
-    }
-    npy_intp dim = static_cast<npy_intp>(owner->size());
-    Ref array(PyArray_SimpleNewFromData(1, &dim, NPY_FLOAT64, owner->data_mut()));
-    check_py(array.get());
-    // Steals the capsule reference, also when it fails.
-    check_py(PyArray_SetBaseObject(reinterpret_cast<PyArrayObject*>(array.get()), capsule.release()) == 0);
-    return array;
-}
 
 PyObject* measure(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
@@ -50,7 +22,7 @@ PyObject* measure(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObj
         SharedBorrow b(self);
         zentrel::MeasureMap m = without_gil([&] { return zentrel::measure(b.mesh()); });
         SortedDictBuilder d;
-        for (auto& [t, values] : m) d.add(std::string(zentrel::name_of(t)), adopt_into_numpy(std::move(values)));
+        for (auto& [t, values] : m) d.add(std::string(zentrel::name_of(t)), adopt_to_numpy(std::move(values)));
         return d.build().release();
     });
 }
@@ -101,11 +73,11 @@ PyObject* extrude_curv(PyObject* self, PyObject* const* args, Py_ssize_t nargs, 
 }  // namespace
 
 void add_geometry_methods(std::vector<PyMethodDef>& m) {
-    m.push_back(fastcall<measure>("measure", "measure($self)\n--\n\n"));
-    m.push_back(fastcall<measure_update>("measure_update", "measure_update($self)\n--\n\n"));
-    m.push_back(fastcall<extrude>("extrude", "extrude($self, along)\n--\n\n"));
-    m.push_back(fastcall<extrude_parallel>("extrude_parallel", "extrude_parallel($self, along)\n--\n\n"));
-    m.push_back(fastcall<extrude_curv>("extrude_curv", "extrude_curv($self, along)\n--\n\n"));
+    m.push_back(fastcall_method<measure>("measure", "measure($self)\n--\n\n"));
+    m.push_back(fastcall_method<measure_update>("measure_update", "measure_update($self)\n--\n\n"));
+    m.push_back(fastcall_method<extrude>("extrude", "extrude($self, along)\n--\n\n"));
+    m.push_back(fastcall_method<extrude_parallel>("extrude_parallel", "extrude_parallel($self, along)\n--\n\n"));
+    m.push_back(fastcall_method<extrude_curv>("extrude_curv", "extrude_curv($self, along)\n--\n\n"));
 }
 
 }  // namespace zentra
