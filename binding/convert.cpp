@@ -136,10 +136,14 @@ double to_double(PyObject* obj, const char* name, double fallback) {
 }
 
 std::vector<double> to_float_list(PyObject* obj, const char* name) {
+    auto fail = [name](const std::string& message) {
+        if (name) raise_argument(name, message);
+        raise(PyExc_TypeError, message);
+    };
     if (PyUnicode_Check(obj) || PyBytes_Check(obj) || PyByteArray_Check(obj) || !PySequence_Check(obj))
-        raise_argument(name, std::string("expected a sequence of numbers, got ") + type_name(obj));
+        fail(std::string("expected a sequence of numbers, got ") + type_name(obj));
     if (PyArray_Check(obj) && PyArray_NDIM(reinterpret_cast<PyArrayObject*>(obj)) != 1)
-        raise_argument(name, "expected a one-dimensional array");
+        fail("expected a one-dimensional array");
     if (PyArray_Check(obj)) {
         auto* arr = reinterpret_cast<PyArrayObject*>(obj);
         // Real numeric arrays convert in one pass; other dtypes go item by item below.
@@ -150,12 +154,12 @@ std::vector<double> to_float_list(PyObject* obj, const char* name) {
             const double* v = static_cast<const double*>(PyArray_DATA(c));
             return std::vector<double>(v, v + PyArray_SIZE(c));
         }
-        if (PyArray_ISCOMPLEX(arr)) raise_argument(name, "complex values cannot be converted to float");
+        if (PyArray_ISCOMPLEX(arr)) fail("complex values cannot be converted to float");
     }
     Ref seq(PySequence_Fast(obj, "expected a sequence of numbers"));
     if (!seq) {
         PyErr_Clear();
-        raise_argument(name, std::string("expected a sequence of numbers, got ") + type_name(obj));
+        fail(std::string("expected a sequence of numbers, got ") + type_name(obj));
     }
     Py_ssize_t n = PySequence_Fast_GET_SIZE(seq.get());
     PyObject** items = PySequence_Fast_ITEMS(seq.get());
@@ -165,7 +169,7 @@ std::vector<double> to_float_list(PyObject* obj, const char* name) {
         if (v == -1.0 && PyErr_Occurred()) {
             if (!PyErr_ExceptionMatches(PyExc_TypeError)) throw PyErrorSet{};
             PyErr_Clear();
-            raise_argument(name, "item " + std::to_string(i) + " must be a number, not " + type_name(items[i]));
+            fail("item " + std::to_string(i) + " must be a number, not " + type_name(items[i]));
         }
         out[static_cast<std::size_t>(i)] = v;
     }
@@ -226,6 +230,27 @@ std::optional<zentrel::FieldMap> to_field_map(PyObject* obj, const char* name) {
 
 Ref to_numpy(const ArrayF64& a) { return array_to_numpy(a); }
 Ref to_numpy(const ArrayU64& a) { return array_to_numpy(a); }
+
+Ref adopt_to_numpy(ArrayF64&& values) {
+    static constexpr const char* kCapsuleName = "zentra.array_values";
+    if (values.empty()) return to_numpy(values);
+    // data_mut() detaches a shared buffer, so the array handed over is NumPy's alone.
+    auto* owner = new ArrayF64(std::move(values));
+    double* data = owner->data_mut();
+    Ref capsule(PyCapsule_New(owner, kCapsuleName, [](PyObject* c) {
+        delete static_cast<ArrayF64*>(PyCapsule_GetPointer(c, kCapsuleName));
+    }));
+    if (!capsule) {
+        delete owner;
+        throw PyErrorSet{};
+    }
+    std::vector<npy_intp> dims(owner->shape().begin(), owner->shape().end());
+    Ref array(PyArray_SimpleNewFromData(static_cast<int>(dims.size()), dims.data(), NPY_FLOAT64, data));
+    check_py(array.get());
+    // Steals the capsule reference, also when it fails.
+    check_py(PyArray_SetBaseObject(reinterpret_cast<PyArrayObject*>(array.get()), capsule.release()) == 0);
+    return array;
+}
 
 Ref connectivity_to_python(const zentrel::ConnectivityBase& c) {
     if (c.is_regular()) return to_numpy(c.regular_array());

@@ -44,7 +44,8 @@ double to_double(PyObject* obj, const char* name, double fallback);
 // A sequence of exactly n numbers (ValueError on another length).
 std::vector<double> to_point(PyObject* obj, const char* name, std::size_t n);
 
-// A list, a tuple or a one-dimensional NumPy array of numbers (never a str).
+// A list, a tuple or a one-dimensional NumPy array of numbers (never a str). With a null
+// `name` the TypeError carries no argument prefix.
 std::vector<double> to_float_list(PyObject* obj, const char* name);
 
 // None or absent -> none; else a dict str -> float64 array of any rank (read under the dict's lock).
@@ -53,6 +54,9 @@ std::optional<zentrel::FieldMap> to_field_map(PyObject* obj, const char* name);
 // New NumPy arrays owning a copy.
 Ref to_numpy(const zentrel::ArrayF64& a);
 Ref to_numpy(const zentrel::ArrayU64& a);
+// A new NumPy array taking over a result nothing else refers to, without a copy (a copy if
+// the storage turns out to be shared, so NumPy's writes are never seen elsewhere).
+Ref adopt_to_numpy(zentrel::ArrayF64&& values);
 // A 2-D array for a regular block, a (data, offsets) tuple for a poly block.
 Ref connectivity_to_python(const zentrel::ConnectivityBase& c);
 

@@ -15,11 +15,6 @@ namespace zentra {
 
 namespace {
 
-template <auto F>
-PyMethodDef fastcall(const char* name, const char* doc) {
-    return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(F)), METH_FASTCALL | METH_KEYWORDS, doc};
-}
-
 PyObject* measure(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
         static const Params<0> p{"measure", {}, 0};
@@ -27,7 +22,7 @@ PyObject* measure(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObj
         SharedBorrow b(self);
         zentrel::MeasureMap m = without_gil([&] { return zentrel::measure(b.mesh()); });
         SortedDictBuilder d;
-        for (const auto& [t, values] : m) d.add(std::string(zentrel::name_of(t)), to_numpy(values));
+        for (auto& [t, values] : m) d.add(std::string(zentrel::name_of(t)), adopt_to_numpy(std::move(values)));
         return d.build().release();
     });
 }
@@ -42,35 +37,13 @@ PyObject* measure_update(PyObject* self, PyObject* const* args, Py_ssize_t nargs
     });
 }
 
-// `along` of extrude goes through the plain sequence-to-floats conversion, whose TypeError
-// carries no argument name.
-std::vector<double> plain_float_list(PyObject* obj) {
-    if (PyUnicode_Check(obj) || PyBytes_Check(obj) || PyByteArray_Check(obj) || !PySequence_Check(obj))
-        raise(PyExc_TypeError, std::string("expected a sequence of numbers, got ") + Py_TYPE(obj)->tp_name);
-    Ref seq(PySequence_Fast(obj, "expected a sequence of numbers"));
-    check_py(seq.get());
-    Py_ssize_t n = PySequence_Fast_GET_SIZE(seq.get());
-    PyObject** items = PySequence_Fast_ITEMS(seq.get());
-    std::vector<double> out(static_cast<std::size_t>(n));
-    for (Py_ssize_t i = 0; i < n; ++i) {
-        double v = PyFloat_AsDouble(items[i]);
-        if (v == -1.0 && PyErr_Occurred()) {
-            if (!PyErr_ExceptionMatches(PyExc_TypeError)) throw PyErrorSet{};
-            PyErr_Clear();
-            raise(PyExc_TypeError, "item " + std::to_string(i) + " of the sequence must be a number, not " +
-                                       Py_TYPE(items[i])->tp_name);
-        }
-        out[static_cast<std::size_t>(i)] = v;
-    }
-    return out;
-}
-
 PyObject* extrude(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
         static const Params<1> p{"extrude", {"along"}, 1};
         auto [along] = p.parse(args, nargs, kwnames);
         SharedBorrow b(self);
-        std::vector<double> values = plain_float_list(along);
+        // `along` goes through the plain sequence conversion: its TypeError carries no argument name.
+        std::vector<double> values = to_float_list(along, nullptr);
         zentrel::UMeshBase out = without_gil([&] { return zentrel::extrude(b.mesh(), values); });
         return wrap_mesh(std::move(out)).release();
     });
@@ -100,11 +73,11 @@ PyObject* extrude_curv(PyObject* self, PyObject* const* args, Py_ssize_t nargs, 
 }  // namespace
 
 void add_geometry_methods(std::vector<PyMethodDef>& m) {
-    m.push_back(fastcall<measure>("measure", "measure($self)\n--\n\n"));
-    m.push_back(fastcall<measure_update>("measure_update", "measure_update($self)\n--\n\n"));
-    m.push_back(fastcall<extrude>("extrude", "extrude($self, along)\n--\n\n"));
-    m.push_back(fastcall<extrude_parallel>("extrude_parallel", "extrude_parallel($self, along)\n--\n\n"));
-    m.push_back(fastcall<extrude_curv>("extrude_curv", "extrude_curv($self, along)\n--\n\n"));
+    m.push_back(fastcall_method<measure>("measure", "measure($self)\n--\n\n"));
+    m.push_back(fastcall_method<measure_update>("measure_update", "measure_update($self)\n--\n\n"));
+    m.push_back(fastcall_method<extrude>("extrude", "extrude($self, along)\n--\n\n"));
+    m.push_back(fastcall_method<extrude_parallel>("extrude_parallel", "extrude_parallel($self, along)\n--\n\n"));
+    m.push_back(fastcall_method<extrude_curv>("extrude_curv", "extrude_curv($self, along)\n--\n\n"));
 }
 
 }  // namespace zentra

@@ -1,7 +1,70 @@
+#include "args.hpp"
+#include "convert.hpp"
+#include "errors.hpp"
 #include "pyumesh.hpp"
+#include "zentrel/io/document_writer.hpp"
+#include "zentrel/io/file_io.hpp"
 
 namespace zentra {
 
-void add_io_methods(std::vector<PyMethodDef>&) {}
+namespace {
+
+PyObject* to_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return guarded([&]() -> PyObject* {
+        static const Params<0> p{"to_json", {}, 0};
+        p.parse(args, nargs, kwnames);
+        SharedBorrow b(self);
+        std::string text = without_gil([&] { return zentrel::io::to_json(b.mesh()); });
+        return to_pystr(text).release();
+    });
+}
+
+PyObject* to_json_pretty(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return guarded([&]() -> PyObject* {
+        static const Params<0> p{"to_json_pretty", {}, 0};
+        p.parse(args, nargs, kwnames);
+        SharedBorrow b(self);
+        std::string text = without_gil([&] { return zentrel::io::to_json_pretty(b.mesh()); });
+        return to_pystr(text).release();
+    });
+}
+
+PyObject* read(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return guarded([&]() -> PyObject* {
+        static const Params<1> p{"read", {"path"}, 1};
+        auto [path_obj] = p.parse(args, nargs, kwnames);
+        std::string path = to_str(path_obj, "path");
+        zentrel::UMeshBase mesh = without_gil([&] { return zentrel::io::read(path); });
+        return wrap_mesh(std::move(mesh)).release();
+    });
+}
+
+// Every failure of the writer is raised: a write that silently did nothing would be taken
+// for a success.
+PyObject* write(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return guarded([&]() -> PyObject* {
+        static const Params<1> p{"write", {"path"}, 1};
+        auto [path_obj] = p.parse(args, nargs, kwnames);
+        SharedBorrow b(self);
+        std::string path = to_str(path_obj, "path");
+        without_gil([&] { zentrel::io::write(path, b.mesh()); });
+        Py_RETURN_NONE;
+    });
+}
+
+template <auto F>
+PyMethodDef method(const char* name, const char* doc, int extra = 0) {
+    return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(F)), METH_FASTCALL | METH_KEYWORDS | extra,
+            doc};
+}
+
+}  // namespace
+
+void add_io_methods(std::vector<PyMethodDef>& m) {
+    m.push_back(method<to_json>("to_json", "to_json($self)\n--\n\n"));
+    m.push_back(method<to_json_pretty>("to_json_pretty", "to_json_pretty($self)\n--\n\n"));
+    m.push_back(method<read>("read", "read(path)\n--\n\n", METH_STATIC));
+    m.push_back(method<write>("write", "write($self, path)\n--\n\n"));
+}
 
 }  // namespace zentra

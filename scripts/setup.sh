@@ -35,8 +35,8 @@ if [ ! -x .venv/bin/python ]; then
 fi
 
 stamp=.venv/.zentra-requirements
-want="numpy pytest hypothesis meshio vtk"
-if [ "${1:-}" = "--bench" ]; then stamp=.venv/.zentra-bench; want="$want medcoupling pyvista scipy orjson"; fi
+want="numpy pytest hypothesis meshio vtk pyvista medcoupling scipy"
+if [ "${1:-}" = "--bench" ]; then stamp=.venv/.zentra-bench; want="$want orjson"; fi
 if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$want" ]; then
   echo "setup: installing Python packages: $want"
   .venv/bin/python -m pip install -q --disable-pip-version-check $want

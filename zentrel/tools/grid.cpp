@@ -19,16 +19,18 @@ RegularUMeshBuilder& RegularUMeshBuilder::add_axis(std::vector<double> values) {
     return *this;
 }
 
-ArrayF64 RegularUMeshBuilder::compute_coords() const {
-    std::size_t d = axes_.size();
-    if (d < 1 || d > 3) throw Error("Cannot create coordinates for more than 3 axes");
+RegularUMeshBuilder::Extents RegularUMeshBuilder::extents() const {
     // An empty axis has no element count (n - 1 would wrap): refuse it before building.
-    for (std::size_t a = 0; a < d; ++a)
+    for (std::size_t a = 0; a < axes_.size(); ++a)
         if (axes_[a].empty())
             throw Error("Cannot create a regular mesh: axis " + std::to_string(a) + " has no values");
-    std::size_t n0 = axes_[0].size();
-    std::size_t n1 = d > 1 ? axes_[1].size() : 1;
-    std::size_t n2 = d > 2 ? axes_[2].size() : 1;
+    std::size_t d = axes_.size();
+    return {d, axes_[0].size(), d > 1 ? axes_[1].size() : 1, d > 2 ? axes_[2].size() : 1};
+}
+
+ArrayF64 RegularUMeshBuilder::compute_coords() const {
+    if (axes_.empty() || axes_.size() > 3) throw Error("Cannot create coordinates for more than 3 axes");
+    auto [d, n0, n1, n2] = extents();
     std::size_t nodes = checked_mul(checked_mul(n0, n1), n2);
     ArrayF64 coords = ArrayF64::uninit({nodes, d});
     double* out = coords.data_mut();
@@ -44,14 +46,8 @@ ArrayF64 RegularUMeshBuilder::compute_coords() const {
 }
 
 ArrayU64 RegularUMeshBuilder::compute_connectivity() const {
-    std::size_t d = axes_.size();
-    if (d < 1 || d > 3) throw Error("Cannot create connectivity for more than 3 axes");
-    for (std::size_t a = 0; a < d; ++a)
-        if (axes_[a].empty())
-            throw Error("Cannot create a regular mesh: axis " + std::to_string(a) + " has no values");
-    std::size_t n0 = axes_[0].size();
-    std::size_t n1 = d > 1 ? axes_[1].size() : 1;
-    std::size_t n2 = d > 2 ? axes_[2].size() : 1;
+    if (axes_.empty() || axes_.size() > 3) throw Error("Cannot create connectivity for more than 3 axes");
+    auto [d, n0, n1, n2] = extents();
     std::size_t c0 = n0 - 1, c1 = d > 1 ? n1 - 1 : 1, c2 = d > 2 ? n2 - 1 : 1;
     std::size_t width = std::size_t{1} << d;  // 2, 4, 8
     std::size_t cells = checked_mul(checked_mul(c0, c1), c2);

@@ -20,6 +20,11 @@ public:
     std::size_t num_axes() const { return axes_.size(); }
 
 private:
+    struct Extents {
+        std::size_t axes, n0, n1, n2;  // absent axes count as one value
+    };
+    Extents extents() const;
+
     std::vector<std::vector<double>> axes_;
 };
 

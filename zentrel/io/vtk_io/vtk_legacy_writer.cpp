@@ -1,0 +1,48 @@
+#include "zentrel/io/vtk_io/byte_order.hpp"
+#include "zentrel/io/vtk_io/vtk_legacy.hpp"
+
+namespace zentrel::io {
+
+void write_vtk_legacy(OutputBuffer& out, const UMeshBase& mesh, const VtkCells& cells) {
+    constexpr bool be = true;  // legacy binary files are big-endian
+    const std::size_t n = mesh.num_nodes();
+    out.append("# vtk DataFile Version 5.1\nTest VTK File\nBINARY\nDATASET UNSTRUCTURED_GRID\n");
+    out.append("POINTS " + std::to_string(n) + " double\n");
+    append_as<double>(out, mesh.coords.values(), be);
+    out.append("\nCELLS " + std::to_string(cells.num_cells + 1) + " " + std::to_string(cells.stream_size) +
+               "\nOFFSETS vtktypeint64\n");
+    // Offsets here start with 0 and count one more than the cells; polyhedra span their streams.
+    append_one<std::int64_t>(out, 0, be);
+    std::int64_t end = 0;
+    for (const auto& [t, b] : mesh.element_blocks) {
+        if (t == ElementType::PHED) {
+            for (std::size_t e : cells.phed_faces_end) append_one<std::int64_t>(out, end + static_cast<std::int64_t>(e), be);
+            end += static_cast<std::int64_t>(cells.phed_faces.size());
+        } else if (b.connectivity.is_regular()) {
+            std::size_t w = b.connectivity.regular_array().row_size();
+            for (std::size_t e = 0; e < b.len(); ++e) append_one<std::int64_t>(out, end += static_cast<std::int64_t>(w), be);
+        } else {
+            std::int64_t base = end;
+            for (std::uint64_t o : b.connectivity.indirect().offsets.values())
+                append_one<std::int64_t>(out, end = base + static_cast<std::int64_t>(o), be);
+        }
+    }
+    out.append("\nCONNECTIVITY vtktypeint64\n");
+    for (const auto& [t, b] : mesh.element_blocks) {
+        if (t == ElementType::PHED)
+            append_as<std::int64_t>(out, std::span<const std::int64_t>(cells.phed_faces), be);
+        else
+            append_as<std::int64_t>(out, (b.connectivity.is_regular() ? b.connectivity.regular_array()
+                                                                      : b.connectivity.indirect().data)
+                                             .values(),
+                                    be);
+    }
+    out.append("\nCELL_TYPES " + std::to_string(cells.num_cells) + "\n");
+    for (const auto& [t, b] : mesh.element_blocks) {
+        std::int32_t code = *vtk_cell_type(t);
+        for (std::size_t e = 0; e < b.len(); ++e) append_one<std::int32_t>(out, code, be);
+    }
+    out.put('\n');
+}
+
+}  // namespace zentrel::io
