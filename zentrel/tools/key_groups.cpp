@@ -17,10 +17,12 @@ struct Record {
     std::uint64_t instance;
 };
 
+// One bucket per node (by the smallest node of a key), capped by the instance count; node
+// numbers beyond the buckets (a mesh numbering past its coordinates) fold in by remainder.
 class Buckets {
 public:
-    Buckets(std::uint64_t node_bound, std::uint64_t instances)
-        : nb_(std::max<std::uint64_t>(1, std::min(node_bound, instances + 1))) {}
+    Buckets(std::uint64_t nodes, std::uint64_t instances)
+        : nb_(std::max<std::uint64_t>(1, std::min(nodes, instances + 1))) {}
 
     std::uint64_t count() const { return nb_ + 1; }  // the last one holds the empty keys
 
@@ -75,27 +77,20 @@ inline std::uint64_t narrow_hash(const NarrowRecord& r) {
     return h ^ (h >> 29);
 }
 
-// Chains the records of one bucket into groups of equal keys, groups in order of their first
-// record: a short scan of the group heads for small buckets, a small open-addressing table
-// (cache resident, reused) for crowded ones.
+constexpr std::size_t kSmallBucket = 12;
+
+// Chains the records of a crowded bucket into groups of equal keys, groups in order of their
+// first record, through a small open-addressing table (cache resident, reused).
 class BucketMatcher {
 public:
     static constexpr std::uint32_t kNone = ~std::uint32_t{0};
 
     void match(const std::vector<NarrowRecord>& r) {
+        if (r.size() >= kNone) throw Error("too many sub-entities share one node");
         const std::uint32_t m = static_cast<std::uint32_t>(r.size());
         next_.assign(m, kNone);
         tail_.resize(m);
         heads_.clear();
-        if (m <= 12) {
-            for (std::uint32_t i = 0; i < m; ++i) {
-                std::uint32_t h = 0;
-                for (; h < heads_.size(); ++h)
-                    if (narrow_equal(r[heads_[h]], r[i])) break;
-                add(i, h < heads_.size() ? heads_[h] : kNone);
-            }
-            return;
-        }
         std::uint32_t size = 32;
         while (size < 2 * m) size *= 2;
         table_.assign(size, kNone);
@@ -148,7 +143,7 @@ void stable_small_sort(std::vector<Rec>& v, Less less) {
 template <class Idx>
 void group_impl(const SubentityWalk& walk, KeyGroupSink& sink) {
     const std::uint64_t n = walk.size();
-    Buckets buckets(walk.node_bound(), n);
+    Buckets buckets(walk.node_count_hint(), n);
     const std::uint64_t nb = buckets.count();
 
     ScratchArray<Idx> start = ScratchArray<Idx>::zeroed(nb + 1);
@@ -171,9 +166,13 @@ void group_impl(const SubentityWalk& walk, KeyGroupSink& sink) {
         for (std::size_t i = 0; i < records.size();) {
             std::size_t j = i + 1;
             while (j < records.size() && equal(records[i], records[j])) ++j;
-            members.clear();
-            for (std::size_t k = i; k < j; ++k) members.push_back(records[k].instance);
-            sink.group(members);
+            if (sink.wants_members) {
+                members.clear();
+                for (std::size_t k = i; k < j; ++k) members.push_back(records[k].instance);
+                sink.group(members);
+            } else {
+                sink.head(records[i].instance, j - i);
+            }
             i = j;
         }
     };
@@ -186,7 +185,10 @@ void group_impl(const SubentityWalk& walk, KeyGroupSink& sink) {
             if (e - s == 0) continue;
             if (e - s == 1) {
                 std::uint64_t one = slots[s];
-                sink.group({&one, 1});
+                if (sink.wants_members)
+                    sink.group({&one, 1});
+                else
+                    sink.head(one, 1);
                 continue;
             }
             records.resize(e - s);
@@ -206,10 +208,37 @@ void group_impl(const SubentityWalk& walk, KeyGroupSink& sink) {
                 r.k[3] = k[3];
                 r.instance = inst;
             }
+            if (records.size() <= kSmallBucket) {
+                // Few records: pairwise comparison, groups in order of their first record.
+                bool taken[kSmallBucket] = {};
+                const std::size_t m = records.size();
+                for (std::size_t i = 0; i < m; ++i) {
+                    if (taken[i]) continue;
+                    members.clear();
+                    members.push_back(records[i].instance);
+                    for (std::size_t j = i + 1; j < m; ++j)
+                        if (!taken[j] && narrow_equal(records[i], records[j])) {
+                            taken[j] = true;
+                            members.push_back(records[j].instance);
+                        }
+                    if (sink.wants_members)
+                        sink.group(members);
+                    else
+                        sink.head(members[0], members.size());
+                }
+                continue;
+            }
             matcher.match(records);
             for (std::uint32_t h : matcher.heads()) {
+                if (!sink.wants_members) {
+                    std::size_t count = 0;
+                    for (std::uint32_t i = h; i != BucketMatcher::kNone; i = matcher.next(i)) ++count;
+                    sink.head(records[h].instance, count);
+                    continue;
+                }
                 members.clear();
-                for (std::uint32_t i = h; i != BucketMatcher::kNone; i = matcher.next(i)) members.push_back(records[i].instance);
+                for (std::uint32_t i = h; i != BucketMatcher::kNone; i = matcher.next(i))
+                    members.push_back(records[i].instance);
                 sink.group(members);
             }
         }

@@ -11,7 +11,7 @@ namespace {
 template <class Idx>
 class StarEdges final : public KeyGroupSink {
 public:
-    StarEdges(const SubentityWalk& walk, EdgeKeys* keys) : walk_(walk), keys_(keys) {}
+    StarEdges(const SubentityWalk& walk, EdgeKeys* keys) : KeyGroupSink(true), walk_(walk), keys_(keys) {}
 
     void group(std::span<const std::uint64_t> instances) override {
         if (instances.size() < 2) return;
