@@ -127,7 +127,7 @@ private:
 };
 
 template <class Rec, class Less>
-void stable_small_sort(std::vector<Rec>& v, Less less) {
+void small_sort(std::vector<Rec>& v, Less less) {
     // Buckets are small, so insertion sort is the common case; a crowded node (a fan) falls
     // back to the n log n sort. Comparators break ties by instance, so equal keys stay in walk
     // order either way.
@@ -392,7 +392,7 @@ void group_impl(const SubentityWalk& walk, KeyGroupSink& sink) {
             records.push_back({static_cast<std::uint32_t>(off), static_cast<std::uint32_t>(nodes.size()), inst});
         }
         const std::uint64_t* p = pool.data();
-        stable_small_sort(records, [p](const Record& x, const Record& y) { return key_less(x, y, p); });
+        small_sort(records, [p](const Record& x, const Record& y) { return key_less(x, y, p); });
         emit_runs(records, [p](const Record& x, const Record& y) { return key_equal(x, y, p); });
     }
 }

@@ -25,8 +25,10 @@ protected:
 // Calls sink.group once per distinct sub-entity key of the walk. Instead of one big hash table,
 // instances are bucketed by their smallest node with a counting sort (two sequential passes),
 // then the few instances of each bucket are matched by full key in a table that stays in
-// cache; equal keys always share a bucket. The group order is deterministic: by bucket, then
-// by first instance (keys of more than four nodes: by key).
+// cache; equal keys always share a bucket. When all keys have the same width and node numbers
+// are small, the rest of each key is packed next to its instance during the bucketing, so the
+// matching reads only those pairs. The group order is deterministic: by bucket, then by first
+// instance (keys of more than four nodes: by key).
 void group_by_key(const SubentityWalk& walk, KeyGroupSink& sink);
 
 }  // namespace zentrel
