@@ -3,7 +3,7 @@ PY      := .venv/bin/python
 BUILD   := build/dev
 JOBS    ?= 2
 
-.PHONY: setup build demo test bench clean
+.PHONY: setup build demo test bench fuzz clean
 
 setup:
 	@scripts/setup.sh
@@ -23,6 +23,10 @@ test: build
 bench: build
 	@scripts/setup.sh --bench
 	@PYTHONPATH=$(BUILD) $(PY) bench/run.py
+
+# One libFuzzer target per file reader, FUZZ_SECONDS each (not part of test).
+fuzz: build
+	@zentrel/fuzz/run.sh $(or $(FUZZ_SECONDS),60)
 
 clean:
 	rm -rf build

@@ -245,6 +245,7 @@ public:
 
 private:
     void pad() {
+        if (!indent_) return;
         char* p = out_.reserve(indent_);
         std::memset(p, ' ', indent_);
         out_.commit(p + indent_);

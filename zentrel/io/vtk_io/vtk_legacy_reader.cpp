@@ -244,7 +244,8 @@ private:
         for (std::uint64_t j = 0; j < a; ++j) {
             if (pos >= raw.size()) s_.fail("the cell list is shorter than its " + std::to_string(a) + " cells");
             std::uint64_t len = raw[pos++];
-            if (len > raw.size() - pos) s_.fail("cell " + std::to_string(j) + " overruns the cell list");
+            // Every later cell still needs its count.
+            if (len > raw.size() - pos - (a - j - 1)) s_.fail("cell " + std::to_string(j) + " overruns the cell list");
             for (std::uint64_t k = 0; k < len; ++k) conn[filled++] = raw[pos++];
             grid.offsets[j] = filled;
         }
