@@ -1,6 +1,7 @@
 #include "zentrel/io/file_access.hpp"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -83,6 +84,31 @@ FileBytes read_file(const std::string& path, std::size_t padding) {
     }
     std::memset(out.data.get() + out.size, 0, out.capacity + 1 - out.size);
     return out;
+}
+
+MappedFile::MappedFile(const std::string& path) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) io_error("cannot open", path, errno);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) io_error("cannot read", path, errno);
+    if (S_ISDIR(st.st_mode)) io_error("cannot read", path, EISDIR);
+    if (S_ISREG(st.st_mode) && st.st_size > 0) {
+        std::size_t n = static_cast<std::size_t>(st.st_size);
+        void* p = ::mmap(nullptr, n, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
+        if (p != MAP_FAILED) {
+            data_ = static_cast<const char*>(p);
+            size_ = n;
+            mapped_ = true;
+            return;
+        }
+    }
+    fallback_ = read_file(path);
+    data_ = fallback_.data.get();
+    size_ = fallback_.size;
+}
+
+MappedFile::~MappedFile() {
+    if (mapped_) ::munmap(const_cast<char*>(data_), size_);
 }
 
 void write_file_atomically(const std::string& path, const std::function<void(OutputBuffer&)>& produce) {

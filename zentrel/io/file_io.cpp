@@ -62,16 +62,16 @@ UMeshBase read(const std::string& path) {
             return read_json_padded(f.data.get(), f.size, f.capacity);
         }
         case FileFormat::Yaml: {
-            FileBytes f = read_file(path);
-            return read_yaml(std::string_view(f.data.get(), f.size));
+            MappedFile f(path);
+            return read_yaml(f.text());
         }
         case FileFormat::Vtk: {
-            FileBytes f = read_file(path);
-            return read_vtk_legacy(std::string_view(f.data.get(), f.size));
+            MappedFile f(path);
+            return read_vtk_legacy(f.text());
         }
         case FileFormat::Vtu: {
-            FileBytes f = read_file(path);
-            return read_vtu(std::string_view(f.data.get(), f.size));
+            MappedFile f(path);
+            return read_vtu(f.text());
         }
     }
     throw Error(unsupported_extension_message(path));

@@ -15,6 +15,12 @@ void OutputBuffer::make_room(std::size_t n) {
     cap_ = cap;
 }
 
+void OutputBuffer::append_large(const void* bytes, std::size_t n) {
+    // Large arrays go to the sink as they are, rather than through a copy the size of the array.
+    flush();
+    sink_(static_cast<const char*>(bytes), n);
+}
+
 void OutputBuffer::flush() {
     if (sink_ && size_) sink_(data_.get(), size_);
     size_ = 0;

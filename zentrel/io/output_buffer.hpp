@@ -30,6 +30,7 @@ public:
 
     void append(const void* bytes, std::size_t n) {
         if (n == 0) return;
+        if (sink_ && n >= kChunk) return append_large(bytes, n);
         std::memcpy(reserve(n), bytes, n);
         size_ += n;
     }
@@ -46,6 +47,7 @@ public:
 
 private:
     void make_room(std::size_t n);
+    void append_large(const void* bytes, std::size_t n);
 
     static constexpr std::size_t kChunk = std::size_t{1} << 20;
     Sink sink_;

@@ -122,8 +122,8 @@ public:
                 std::uint64_t n = s_.count("the number of points");
                 ScalarType t = type_token("points");
                 if (n > SIZE_MAX / 3) s_.fail("too many points");
-                std::vector<double> v = read_f64(n * 3, t, "points");
-                grid.points = ArrayF64::from_values({n, 3}, v);
+                grid.points = read_f64(n * 3, t, "points");
+                grid.points.reshape({n, 3});
                 have_points = true;
             } else if (iequals(kw, "CELLS")) {
                 read_cells(grid);
@@ -159,19 +159,19 @@ private:
         return *t;
     }
 
-    std::vector<double> read_f64(std::uint64_t n, ScalarType t, std::string_view what) {
-        std::vector<double> out;
+    ArrayF64 read_f64(std::uint64_t n, ScalarType t, std::string_view what) {
+        ArrayF64 out;
         if (binary_) {
             const unsigned char* p = s_.bytes(n, scalar_size(t), what);
-            out.resize(n);
-            convert_to_f64(p, n, t, true, out.data(), what);
+            out = ArrayF64::uninit({n});
+            convert_to_f64(p, n, t, true, out.data_mut(), what);
             return out;
         }
         if (t != ScalarType::Float32 && t != ScalarType::Float64)
             convert_to_f64(nullptr, 0, t, true, nullptr, what);  // refuses the type
         s_.check_ascii_room(n, what);
-        out.resize(n);
-        for (auto& v : out) {
+        out = ArrayF64::uninit({n});
+        for (double& v : out.values_mut()) {
             std::string_view tok = s_.token();
             auto [p, ec] = std::from_chars(tok.data(), tok.data() + tok.size(), v);
             if (tok.empty() || p != tok.data() + tok.size() || (ec != std::errc() && ec != std::errc::result_out_of_range))
