@@ -12,7 +12,9 @@ namespace zentrel::io {
 
 // A whole file in memory, followed by `padding` zero bytes that parsers may read past the end.
 struct FileBytes {
+    const char* view = nullptr;  // the bytes, in `data` or in `mapping`
     std::unique_ptr<char[]> data;
+    std::shared_ptr<const char> mapping;
     std::size_t size = 0;
     std::size_t capacity = 0;
 };

@@ -59,7 +59,7 @@ UMeshBase read(const std::string& path) {
     switch (*format) {
         case FileFormat::Json: {
             FileBytes f = read_file(path, kJsonPadding);
-            return read_json_padded(f.data.get(), f.size, f.capacity);
+            return read_json_padded(f.view, f.size, f.capacity);
         }
         case FileFormat::Yaml: {
             MappedFile f(path);

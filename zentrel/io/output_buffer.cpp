@@ -7,7 +7,7 @@ namespace zentrel::io {
 void OutputBuffer::make_room(std::size_t n) {
     if (sink_ && size_ >= kChunk) flush();
     if (cap_ - size_ >= n) return;
-    std::size_t cap = std::max({cap_ * 2, size_ + n, std::size_t{4096}});
+    std::size_t cap = std::max({cap_ + cap_ / 2, size_ + n, std::size_t{4096}});
     if (sink_) cap = std::max(size_ + n, std::min(cap, 2 * kChunk));
     auto fresh = std::make_unique_for_overwrite<char[]>(cap);
     if (size_) std::memcpy(fresh.get(), data_.get(), size_);

@@ -40,6 +40,14 @@ public:
         ++size_;
     }
 
+    // Sets aside room for about n bytes in one allocation: pages never written cost nothing,
+    // and the text is not moved as it grows.
+    void reserve_total(std::size_t n) {
+        if (!sink_ && n > cap_) make_room(n - size_);
+    }
+    // The content so far; only meaningful without a sink.
+    std::string_view view() const { return {data_.get(), size_}; }
+
     // Hands any remaining bytes to the sink.
     void flush();
     // The whole content; only meaningful without a sink.
