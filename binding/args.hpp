@@ -25,6 +25,13 @@ struct Params {
     std::array<PyObject*, N> parse_tuple(PyObject* args, PyObject* kwargs) const;
 };
 
+// Method table entry of a METH_FASTCALL | METH_KEYWORDS function; `doc` is its text signature.
+template <auto F>
+PyMethodDef fastcall_method(const char* name, const char* doc, int extra_flags = 0) {
+    return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(F)),
+            METH_FASTCALL | METH_KEYWORDS | extra_flags, doc};
+}
+
 namespace detail {
 void parse_fastcall(const char* function, const char* const* names, std::size_t n, std::size_t required,
                     PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, PyObject** out);

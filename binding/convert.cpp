@@ -231,6 +231,27 @@ std::optional<zentrel::FieldMap> to_field_map(PyObject* obj, const char* name) {
 Ref to_numpy(const ArrayF64& a) { return array_to_numpy(a); }
 Ref to_numpy(const ArrayU64& a) { return array_to_numpy(a); }
 
+Ref adopt_to_numpy(ArrayF64&& values) {
+    static constexpr const char* kCapsuleName = "zentra.array_values";
+    if (values.empty()) return to_numpy(values);
+    // data_mut() detaches a shared buffer, so the array handed over is NumPy's alone.
+    auto* owner = new ArrayF64(std::move(values));
+    double* data = owner->data_mut();
+    Ref capsule(PyCapsule_New(owner, kCapsuleName, [](PyObject* c) {
+        delete static_cast<ArrayF64*>(PyCapsule_GetPointer(c, kCapsuleName));
+    }));
+    if (!capsule) {
+        delete owner;
+        throw PyErrorSet{};
+    }
+    std::vector<npy_intp> dims(owner->shape().begin(), owner->shape().end());
+    Ref array(PyArray_SimpleNewFromData(static_cast<int>(dims.size()), dims.data(), NPY_FLOAT64, data));
+    check_py(array.get());
+    // Steals the capsule reference, also when it fails.
+    check_py(PyArray_SetBaseObject(reinterpret_cast<PyArrayObject*>(array.get()), capsule.release()) == 0);
+    return array;
+}
+
 Ref connectivity_to_python(const zentrel::ConnectivityBase& c) {
     if (c.is_regular()) return to_numpy(c.regular_array());
     Ref data = to_numpy(c.indirect().data);

@@ -54,6 +54,9 @@ std::optional<zentrel::FieldMap> to_field_map(PyObject* obj, const char* name);
 // New NumPy arrays owning a copy.
 Ref to_numpy(const zentrel::ArrayF64& a);
 Ref to_numpy(const zentrel::ArrayU64& a);
+// A new NumPy array taking over a result nothing else refers to, without a copy (a copy if
+// the storage turns out to be shared, so NumPy's writes are never seen elsewhere).
+Ref adopt_to_numpy(zentrel::ArrayF64&& values);
 // A 2-D array for a regular block, a (data, offsets) tuple for a poly block.
 Ref connectivity_to_python(const zentrel::ConnectivityBase& c);
 

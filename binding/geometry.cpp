@@ -15,11 +15,6 @@ namespace zentra {
 
 namespace {
 
-template <auto F>
-PyMethodDef fastcall(const char* name, const char* doc) {
-    return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(F)), METH_FASTCALL | METH_KEYWORDS, doc};
-}
-
 PyObject* measure(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
         static const Params<0> p{"measure", {}, 0};
@@ -27,7 +22,7 @@ PyObject* measure(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObj
         SharedBorrow b(self);
         zentrel::MeasureMap m = without_gil([&] { return zentrel::measure(b.mesh()); });
         SortedDictBuilder d;
-        for (const auto& [t, values] : m) d.add(std::string(zentrel::name_of(t)), to_numpy(values));
+        for (auto& [t, values] : m) d.add(std::string(zentrel::name_of(t)), adopt_to_numpy(std::move(values)));
         return d.build().release();
     });
 }
@@ -78,11 +73,11 @@ PyObject* extrude_curv(PyObject* self, PyObject* const* args, Py_ssize_t nargs, 
 }  // namespace
 
 void add_geometry_methods(std::vector<PyMethodDef>& m) {
-    m.push_back(fastcall<measure>("measure", "measure($self)\n--\n\n"));
-    m.push_back(fastcall<measure_update>("measure_update", "measure_update($self)\n--\n\n"));
-    m.push_back(fastcall<extrude>("extrude", "extrude($self, along)\n--\n\n"));
-    m.push_back(fastcall<extrude_parallel>("extrude_parallel", "extrude_parallel($self, along)\n--\n\n"));
-    m.push_back(fastcall<extrude_curv>("extrude_curv", "extrude_curv($self, along)\n--\n\n"));
+    m.push_back(fastcall_method<measure>("measure", "measure($self)\n--\n\n"));
+    m.push_back(fastcall_method<measure_update>("measure_update", "measure_update($self)\n--\n\n"));
+    m.push_back(fastcall_method<extrude>("extrude", "extrude($self, along)\n--\n\n"));
+    m.push_back(fastcall_method<extrude_parallel>("extrude_parallel", "extrude_parallel($self, along)\n--\n\n"));
+    m.push_back(fastcall_method<extrude_curv>("extrude_curv", "extrude_curv($self, along)\n--\n\n"));
 }
 
 }  // namespace zentra

@@ -144,12 +144,6 @@ std::vector<PyMethodDef>& method_table() {
     return methods;
 }
 
-template <auto F>
-PyMethodDef method(const char* name, const char* doc) {
-    return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(F)), METH_FASTCALL | METH_KEYWORDS,
-            doc};
-}
-
 }  // namespace
 
 PyTypeObject PyUMeshType = {
@@ -174,11 +168,11 @@ PyUMesh* as_umesh(PyObject* obj, const char* name) {
 bool init_umesh_type() {
     std::vector<PyMethodDef>& m = method_table();
     if (m.empty()) {
-        m.push_back(method<coords>("coords", "coords($self)\n--\n\nReturns a copy owned by python of the array coordinates"));
-        m.push_back(method<block_types>("block_types", "block_types($self)\n--\n\n"));
-        m.push_back(method<blocks>("blocks", "blocks($self)\n--\n\n"));
-        m.push_back(method<fields>("fields", "fields($self)\n--\n\n"));
-        m.push_back(method<add_regular_block>(
+        m.push_back(fastcall_method<coords>("coords", "coords($self)\n--\n\nReturns a copy owned by python of the array coordinates"));
+        m.push_back(fastcall_method<block_types>("block_types", "block_types($self)\n--\n\n"));
+        m.push_back(fastcall_method<blocks>("blocks", "blocks($self)\n--\n\n"));
+        m.push_back(fastcall_method<fields>("fields", "fields($self)\n--\n\n"));
+        m.push_back(fastcall_method<add_regular_block>(
             "add_regular_block",
             "add_regular_block($self, et, block, fields=None)\n--\n\nAdd a regular block of elements to the mesh."));
         add_io_methods(m);

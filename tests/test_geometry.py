@@ -357,3 +357,10 @@ def test_areas_match_medcoupling(make, mc_type):
     um.finishInsertingCells()
     theirs = um.getMeasureField(True).getArray().toNumPyArray()
     np.testing.assert_allclose(m.measure()[name], theirs, rtol=1e-12)
+
+
+@pytest.mark.parametrize("name,args", [("measure", ()), ("measure_update", ()), ("extrude", ([0.0],)),
+                                       ("extrude_parallel", (np.zeros((1, 3)),)), ("extrude_curv", (np.zeros((2, 3)),))])
+def test_receiver_must_be_a_umesh(name, args):
+    with pytest.raises(TypeError):
+        getattr(zentra.UMesh, name)(object(), *args)

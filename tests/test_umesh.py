@@ -280,3 +280,41 @@ def test_build_cmesh_accepts_integer_like_items():
     m = build_cmesh((0, np.float32(0.5), True), np.arange(2, dtype=np.int32), np.array([0.0, 2.0], dtype=">f8"))
     np.testing.assert_array_equal(m.coords()[:3, 0], [0.0, 0.5, 1.0])
     np.testing.assert_array_equal(m.coords()[-1], [1.0, 1.0, 2.0])
+
+
+class _Reenter:
+    """An index whose conversion calls back into the mesh while the method holds its access."""
+
+    def __init__(self, action):
+        self.action = action
+        self.error = None
+
+    def __index__(self):
+        try:
+            self.action()
+        except RuntimeError as e:
+            self.error = e
+        return 1
+
+
+@pytest.mark.parametrize(
+    "method, action, message",
+    [
+        ("descend", lambda m: m.add_regular_block("SEG2", tri([0, 1])), "Already borrowed"),
+        ("descend_update", lambda m: m.coords(), "Already mutably borrowed"),
+        ("descend_update", lambda m: str(m), "Already mutably borrowed"),
+        ("descend_update", lambda m: m.add_regular_block("SEG2", tri([0, 1])), "Already borrowed"),
+    ],
+)
+def test_access_conflicts(square, method, action, message):
+    probe = _Reenter(lambda: action(square))
+    getattr(square, method)(src_dim=probe)
+    assert type(probe.error) is RuntimeError and str(probe.error) == message
+    square.coords()  # the access is released afterwards
+    square.add_regular_block("VERTEX", tri([0]))
+
+
+def test_shared_access_allows_nested_reads(square):
+    probe = _Reenter(lambda: square.blocks())
+    square.descend(src_dim=probe)
+    assert probe.error is None

@@ -1,6 +1,6 @@
 #include "zentrel/mesh/ndarray.hpp"
 
-#include <sys/mman.h>
+#include "zentrel/mesh/page_hint.hpp"
 
 #include <cstdint>
 #include <cstdlib>
@@ -16,19 +16,11 @@ std::size_t checked_size(const Shape& shape) {
     return n;
 }
 
-namespace {
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-}
-
 void* allocate_array_bytes(std::size_t bytes) {
     void* p = std::malloc(bytes ? bytes : 1);
     if (!p) throw std::bad_alloc();
-    if (bytes >= 2 * kHugePage) {
-        // Advise the page-aligned interior; plain malloc beats an aligned allocation here.
-        auto begin = (reinterpret_cast<std::uintptr_t>(p) + 4095) & ~std::uintptr_t{4095};
-        auto end = (reinterpret_cast<std::uintptr_t>(p) + bytes) & ~std::uintptr_t{4095};
-        if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-    }
+    // Plain malloc plus advice beats an aligned allocation here.
+    advise_huge_pages(p, bytes);
     return p;
 }
 

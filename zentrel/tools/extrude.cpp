@@ -1,5 +1,6 @@
 #include "zentrel/tools/extrude.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -79,11 +80,15 @@ const ArrayU64& checked_block(const UMeshBase& mesh, ElementType type) {
     return conn;
 }
 
-}  // namespace
-
-Point3 cross(const Point3& a, const Point3& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+// A new regular block with zero families.
+ElementBlockBase bare_block(ElementType type, ArrayU64 conn) {
+    std::size_t e = conn.extent(0);
+    ArrayU64 families = ArrayU64::uninit({e});
+    std::fill_n(families.data_mut(), e, std::uint64_t{0});
+    return ElementBlockBase::new_regular(type, std::move(conn), std::move(families));
 }
+
+}  // namespace
 
 ArrayF64 extrude_coords(const ArrayF64& coords, std::span<const double> values) {
     std::size_t d = columns(coords);
@@ -146,56 +151,60 @@ ArrayF64 extrude_coords_curvilinear(const ArrayF64& coords, const ArrayF64& poin
     double* o = out.data_mut();
     const double* c0 = coords.data();
     double z0 = points.data()[2];
+    Point3 sum{0, 0, 0};
     for (std::size_t i = 0; i < n; ++i) {
-        o[3 * i] = c0[2 * i];
-        o[3 * i + 1] = c0[2 * i + 1];
-        o[3 * i + 2] = z0;
+        double* p = o + 3 * i;
+        p[0] = c0[2 * i];
+        p[1] = c0[2 * i + 1];
+        p[2] = z0;
+        sum.x += p[0];
+        sum.y += p[1];
+        sum.z += p[2];
     }
-    // The section of layer k is built in place from layer k−1.
+    // One pass per layer: layer k is made from layer k−1 (layer 0 in place), and the sum of its
+    // rows, taken in row order as it is written, gives the next centroid.
+    double dn = static_cast<double>(n);
     for (std::size_t k = 0; k < L; ++k) {
-        double* s = o + k * n * 3;
-        if (k > 0) std::copy(s - n * 3, s, s);
-        Point3 c{0, 0, 0};
-        for (std::size_t i = 0; i < n; ++i) {
-            c.x += s[3 * i];
-            c.y += s[3 * i + 1];
-            c.z += s[3 * i + 2];
-        }
-        double dn = static_cast<double>(n);
-        c = {c.x / dn, c.y / dn, c.z / dn};
+        const double* src = o + (k == 0 ? 0 : (k - 1) * n * 3);
+        double* dst = o + k * n * 3;
+        Point3 c{sum.x / dn, sum.y / dn, sum.z / dn};
+        Point3 step = k == 0 ? Point3{0, 0, 0} : sub(row3(points, k), row3(points, k - 1));
         Point3 t1 = unit(t[k]), t2 = unit(t[k + 1]);
         double cosine = dot(t1, t2);
+        sum = {0, 0, 0};
+        auto emit = [&](double* q, double x, double y, double z) {
+            q[0] = x + step.x;
+            q[1] = y + step.y;
+            q[2] = z + step.z;
+            sum.x += q[0];
+            sum.y += q[1];
+            sum.z += q[2];
+        };
         if (cosine < -0.999999) {
             // Half turn about the line through c along cross(t1, e): v ↦ 2 (a·v) a − v.
             Point3 a = unit(cross(t1, auxiliary_axis(t1)));
             for (std::size_t i = 0; i < n; ++i) {
-                double* p = s + 3 * i;
+                const double* p = src + 3 * i;
                 Point3 v{p[0] - c.x, p[1] - c.y, p[2] - c.z};
                 double av2 = 2.0 * dot(a, v);
-                p[0] = c.x + (av2 * a.x - v.x);
-                p[1] = c.y + (av2 * a.y - v.y);
-                p[2] = c.z + (av2 * a.z - v.z);
+                emit(dst + 3 * i, c.x + (av2 * a.x - v.x), c.y + (av2 * a.y - v.y), c.z + (av2 * a.z - v.z));
             }
         } else if (cosine <= 0.999999) {
             // Rotation carrying t1 onto t2: v + w×v + w×(w×v)/(1+s), w = t1×t2 not normalised.
             Point3 w = cross(t1, t2);
             double q = 1.0 + cosine;
             for (std::size_t i = 0; i < n; ++i) {
-                double* p = s + 3 * i;
+                const double* p = src + 3 * i;
                 Point3 v{p[0] - c.x, p[1] - c.y, p[2] - c.z};
                 Point3 wv = cross(w, v);
                 Point3 wwv = cross(w, wv);
-                p[0] = c.x + ((v.x + wv.x) + wwv.x / q);
-                p[1] = c.y + ((v.y + wv.y) + wwv.y / q);
-                p[2] = c.z + ((v.z + wv.z) + wwv.z / q);
+                emit(dst + 3 * i, c.x + ((v.x + wv.x) + wwv.x / q), c.y + ((v.y + wv.y) + wwv.y / q),
+                     c.z + ((v.z + wv.z) + wwv.z / q));
             }
-        }
-        if (k > 0) {
-            Point3 step = sub(row3(points, k), row3(points, k - 1));
+        } else {
             for (std::size_t i = 0; i < n; ++i) {
-                s[3 * i] += step.x;
-                s[3 * i + 1] += step.y;
-                s[3 * i + 2] += step.z;
+                const double* p = src + 3 * i;
+                emit(dst + 3 * i, p[0], p[1], p[2]);
             }
         }
     }
@@ -216,11 +225,16 @@ ArrayU64 extrude_dup_connectivity(const UMeshBase& mesh, ElementType type, std::
         const std::uint64_t* r = in;
         if (w == 4) {
             for (std::size_t i = 0; i < e; ++i, r += 4, o += 8) {
-                o[0] = r[0] + lo, o[1] = r[1] + lo, o[2] = r[2] + lo, o[3] = r[3] + lo;
-                o[4] = r[0] + hi, o[5] = r[1] + hi, o[6] = r[2] + hi, o[7] = r[3] + hi;
+                for (std::size_t j = 0; j < 4; ++j) {
+                    o[j] = r[j] + lo;
+                    o[j + 4] = r[j] + hi;
+                }
             }
         } else {
-            for (std::size_t i = 0; i < e; ++i, ++r, o += 2) o[0] = r[0] + lo, o[1] = r[0] + hi;
+            for (std::size_t i = 0; i < e; ++i, ++r, o += 2) {
+                o[0] = r[0] + lo;
+                o[1] = r[0] + hi;
+            }
         }
     }
     return out;
@@ -237,9 +251,9 @@ UMeshBase extrude_connectivity(const UMeshBase& mesh, std::size_t layers, ArrayF
     UMeshBase out(std::move(new_coords));
     for (const auto& [t, b] : mesh.element_blocks) {
         if (t == ElementType::VERTEX) {
-            out.add_regular_block(ElementType::SEG2, extrude_dup_connectivity(mesh, t, layers));
+            out.add_block(bare_block(ElementType::SEG2, extrude_dup_connectivity(mesh, t, layers)));
         } else if (t == ElementType::QUAD4) {
-            out.add_regular_block(ElementType::HEX8, extrude_dup_connectivity(mesh, t, layers));
+            out.add_block(bare_block(ElementType::HEX8, extrude_dup_connectivity(mesh, t, layers)));
         } else {
             const ArrayU64& conn = checked_block(mesh, t);
             std::size_t e = conn.extent(0);
@@ -249,10 +263,14 @@ UMeshBase extrude_connectivity(const UMeshBase& mesh, std::size_t layers, ArrayF
                 std::uint64_t lo = k * n, hi = (k + 1) * n;
                 const std::uint64_t* r = conn.data();
                 // The upper pair is reversed so that the four nodes run round the quadrangle.
-                for (std::size_t i = 0; i < e; ++i, r += 2, o += 4)
-                    o[0] = r[0] + lo, o[1] = r[1] + lo, o[2] = r[1] + hi, o[3] = r[0] + hi;
+                for (std::size_t i = 0; i < e; ++i, r += 2, o += 4) {
+                    o[0] = r[0] + lo;
+                    o[1] = r[1] + lo;
+                    o[2] = r[1] + hi;
+                    o[3] = r[0] + hi;
+                }
             }
-            out.add_regular_block(ElementType::QUAD4, std::move(quads));
+            out.add_block(bare_block(ElementType::QUAD4, std::move(quads)));
         }
     }
     return out;

@@ -11,7 +11,9 @@
 namespace zentrel {
 
 // a × b = (a1 b2 − a2 b1, a2 b0 − a0 b2, a0 b1 − a1 b0).
-Point3 cross(const Point3& a, const Point3& b);
+inline Point3 cross(const Point3& a, const Point3& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
 
 // Layer coordinates, (L·N) × (d+1), layer-major: node n of layer k is row k·N + n.
 

@@ -86,6 +86,30 @@ public:
         return {};
     }
 
+    // Walk position of the element that produced an instance.
+    std::uint64_t element_of(std::uint64_t instance) const {
+        const Part& p = part_of(instance);
+        std::uint64_t local = instance - p.first_instance;
+        using Kind = SubentityRule::Kind;
+        std::uint64_t e = 0;
+        if (p.rule.kind == Kind::Table)
+            e = local / p.rule.count;
+        else if (p.rule.kind == Kind::PolyhedronFaces)
+            e = static_cast<std::uint64_t>(
+                std::upper_bound(p.element_face_end.begin(), p.element_face_end.end(), local) - p.element_face_end.begin());
+        else
+            e = static_cast<std::uint64_t>(std::upper_bound(p.offsets, p.offsets + p.num_elements, local) - p.offsets);
+        return p.first_element + e;
+    }
+
+    // Element id at a walk position.
+    ElementId element_id(std::uint64_t position) const {
+        auto it = std::upper_bound(parts_.begin(), parts_.end(), position,
+                                   [](std::uint64_t x, const Part& p) { return x < p.first_element; });
+        const Part& p = *(it - 1);
+        return {p.element, position - p.first_element};
+    }
+
     // f(instance, nodes) for every instance of one part in walk order; nodes are valid during
     // the call.
     template <class F>
