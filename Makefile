@@ -17,7 +17,8 @@ demo: build
 	@PYTHONPATH=$(BUILD) $(PY) examples/demo.py
 
 test: build
-	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS) | tail -n 3
+	@cd $(BUILD) && { ctest --output-on-failure -j $(JOBS) > ctest.log 2>&1 && tail -n 3 ctest.log; } \
+	  || { cat ctest.log; exit 1; }
 	@PYTHONPATH=$(BUILD) $(PY) -m pytest -q tests
 
 bench: build

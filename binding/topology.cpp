@@ -16,11 +16,6 @@ namespace zentra {
 
 namespace {
 
-template <auto F>
-PyMethodDef fastcall(const char* name, const char* doc) {
-    return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(F)), METH_FASTCALL | METH_KEYWORDS, doc};
-}
-
 // Dimension arguments go through two phases: every given one becomes an unsigned integer
 // (argument errors first), and only then a Dimension (4 or more fails in the core).
 std::optional<std::uint64_t> to_opt_uint(PyObject* obj, const char* name) {
@@ -121,12 +116,12 @@ PyObject* connected_components(PyObject* self, PyObject* const* args, Py_ssize_t
 }  // namespace
 
 void add_topology_methods(std::vector<PyMethodDef>& m) {
-    m.push_back(fastcall<descend>("descend", "descend($self, src_dim=None, target_dim=None)\n--\n\n"));
-    m.push_back(fastcall<descend_update>("descend_update", "descend_update($self, src_dim=None, target_dim=None)\n--\n\n"));
-    m.push_back(fastcall<boundaries>("boundaries", "boundaries($self, src_dim=None, target_dim=None)\n--\n\n"));
+    m.push_back(fastcall_method<descend>("descend", "descend($self, src_dim=None, target_dim=None)\n--\n\n"));
+    m.push_back(fastcall_method<descend_update>("descend_update", "descend_update($self, src_dim=None, target_dim=None)\n--\n\n"));
+    m.push_back(fastcall_method<boundaries>("boundaries", "boundaries($self, src_dim=None, target_dim=None)\n--\n\n"));
     m.push_back(
-        fastcall<boundaries_update>("boundaries_update", "boundaries_update($self, src_dim=None, target_dim=None)\n--\n\n"));
-    m.push_back(fastcall<connected_components>(
+        fastcall_method<boundaries_update>("boundaries_update", "boundaries_update($self, src_dim=None, target_dim=None)\n--\n\n"));
+    m.push_back(fastcall_method<connected_components>(
         "connected_components", "connected_components($self, src_dim=None, link_dim=None, with_fields=True)\n--\n\n"));
 }
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "zentrel/tools/key_groups.hpp"
+#include "zentrel/tools/scratch_array.hpp"
 #include "zentrel/tools/src_target_codim.hpp"
 #include "zentrel/tools/sub_mesh_builder.hpp"
 #include "zentrel/tools/subentity_walk.hpp"
@@ -13,13 +14,13 @@ namespace {
 
 class SingleOwner final : public KeyGroupSink {
 public:
-    explicit SingleOwner(std::vector<std::uint8_t>& keep) : keep_(keep) {}
+    explicit SingleOwner(std::uint8_t* keep) : keep_(keep) {}
     void group(std::span<const std::uint64_t> instances) override {
         if (instances.size() == 1) keep_[instances[0]] = 1;
     }
 
 private:
-    std::vector<std::uint8_t>& keep_;
+    std::uint8_t* keep_;
 };
 
 }  // namespace
@@ -28,10 +29,10 @@ UMeshBase compute_submesh_with_n_neighbours(const UMeshBase& mesh, std::optional
                                             std::optional<Dimension> target_dim) {
     auto [src, target, codim] = compute_src_target_codim(mesh, src_dim, target_dim);
     SubentityWalk walk(mesh, src, codim);
-    std::vector<std::uint8_t> keep(walk.size(), 0);
-    SingleOwner sink(keep);
+    ScratchArray<std::uint8_t> keep = ScratchArray<std::uint8_t>::zeroed(walk.size());
+    SingleOwner sink(keep.data());
     group_by_key(walk, sink);
-    return build_sub_mesh(mesh, walk, keep);
+    return build_sub_mesh(mesh, walk, keep.data());
 }
 
 }  // namespace zentrel

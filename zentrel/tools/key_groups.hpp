@@ -16,10 +16,11 @@ protected:
     ~KeyGroupSink() = default;
 };
 
-// Calls sink.group once per distinct sub-entity key of the walk. Instead of hashing, instances
-// are bucketed by their smallest node with a counting sort (two sequential passes), then the
-// few instances of each bucket are ordered by full key; equal keys always share a bucket. The
-// group order is deterministic: by bucket, then by key.
+// Calls sink.group once per distinct sub-entity key of the walk. Instead of one big hash table,
+// instances are bucketed by their smallest node with a counting sort (two sequential passes),
+// then the few instances of each bucket are matched by full key in a table that stays in
+// cache; equal keys always share a bucket. The group order is deterministic: by bucket, then
+// by first instance (keys of more than four nodes: by key).
 void group_by_key(const SubentityWalk& walk, KeyGroupSink& sink);
 
 }  // namespace zentrel

@@ -19,11 +19,11 @@ struct Output {
 
 }  // namespace
 
-UMeshBase build_sub_mesh(const UMeshBase& source, const SubentityWalk& walk, const std::vector<std::uint8_t>& keep) {
+UMeshBase build_sub_mesh(const UMeshBase& source, const SubentityWalk& walk, const std::uint8_t* keep) {
     std::map<ElementType, Output> outs;
     for (const SubentityWalk::Part& p : walk.parts()) {
         Output& o = outs[p.rule.type];
-        const std::uint8_t* k = keep.data() + p.first_instance;
+        const std::uint8_t* k = keep + p.first_instance;
         std::uint64_t c = 0;
         for (std::uint64_t i = 0; i < p.num_instances; ++i) c += k[i] != 0;
         o.count += c;
@@ -49,7 +49,7 @@ UMeshBase build_sub_mesh(const UMeshBase& source, const SubentityWalk& walk, con
     for (const SubentityWalk::Part& p : walk.parts()) {
         Output& o = outs[p.rule.type];
         if (o.count == 0) continue;
-        const std::uint8_t* k = keep.data();
+        const std::uint8_t* k = keep;
         if (p.rule.kind == SubentityRule::Kind::PolyhedronFaces) {
             std::uint64_t* base = o.data.data_mut();
             walk.walk_part(p, [&](std::uint64_t inst, std::span<const std::uint64_t> nodes) {

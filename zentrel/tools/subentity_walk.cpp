@@ -45,6 +45,12 @@ SubentityWalk::SubentityWalk(const UMeshBase& mesh, Dimension src, Dimension cod
         Part p;
         p.element = t;
         p.rule = subentity_rule(t, codim);
+        if (p.rule.kind == SubentityRule::Kind::Table) {
+            unsigned l = 0;
+            while ((std::uint64_t{1} << l) < p.rule.count) ++l;
+            p.div_shift = 32 + l;
+            p.div_magic = ((std::uint64_t{1} << p.div_shift) + p.rule.count - 1) / p.rule.count;
+        }
         p.first_instance = size_;
         p.first_element = num_elements_;
         p.num_elements = n;

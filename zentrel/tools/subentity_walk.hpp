@@ -11,6 +11,8 @@
 
 namespace zentrel {
 
+__extension__ typedef unsigned __int128 WideProduct;
+
 // Every sub-entity of codimension codim of every element of dimension src, numbered in walk
 // order: blocks in type order, elements in index order, sub-entities in table order. Building
 // it checks every element (type, codimension, node-list length, offsets), so the algorithms
@@ -30,7 +32,15 @@ public:
         const std::uint64_t* offsets = nullptr;  // poly: end offset of each element
         // polyhedron faces: bounds of each face in data, and the end face of each element
         std::vector<std::uint64_t> face_begin, face_end, element_face_end;
+        // Table: local / count as a multiply and shift (exact below 2^32), the hot decode step.
+        std::uint64_t div_magic = 0;
+        unsigned div_shift = 0;
         bool regular() const { return offsets == nullptr; }
+
+        std::uint64_t element_of_local(std::uint64_t local) const {
+            if (local >> 32) return local / rule.count;
+            return static_cast<std::uint64_t>((static_cast<WideProduct>(local) * div_magic) >> div_shift);
+        }
     };
 
     SubentityWalk(const UMeshBase& mesh, Dimension src, Dimension codim);
@@ -57,7 +67,7 @@ public:
         using Kind = SubentityRule::Kind;
         switch (p.rule.kind) {
             case Kind::Table: {
-                element = local / p.rule.count;
+                element = p.element_of_local(local);
                 std::uint64_t r = local - element * p.rule.count;
                 const std::uint64_t* row = p.data + element * p.width;
                 const std::uint8_t* loc = p.rule.rows + r * p.rule.width;
@@ -86,6 +96,28 @@ public:
         return {};
     }
 
+    // Nodes of an instance of a narrow walk as four words, the unused ones set to pad; returns
+    // the node count. Keeps the hot grouping loop in registers.
+    std::size_t narrow_nodes(const Part& p, std::uint64_t instance, std::uint64_t pad, std::uint64_t (&k)[4]) const {
+        if (p.rule.kind == SubentityRule::Kind::Table) {
+            std::uint64_t local = instance - p.first_instance;
+            std::uint64_t element = p.element_of_local(local);
+            std::uint64_t r = local - element * p.rule.count;
+            const std::uint64_t* row = p.data + element * p.width;
+            const std::uint8_t* loc = p.rule.rows + r * p.rule.width;
+            const std::size_t w = p.rule.width;
+            k[0] = row[loc[0]];
+            k[1] = w > 1 ? row[loc[1]] : pad;
+            k[2] = w > 2 ? row[loc[2]] : pad;
+            k[3] = w > 3 ? row[loc[3]] : pad;
+            return w;
+        }
+        std::uint64_t buf[SubentityRule::kMaxWidth], element;
+        std::span<const std::uint64_t> n = nodes(p, instance, buf, element);
+        for (std::size_t j = 0; j < 4; ++j) k[j] = j < n.size() ? n[j] : pad;
+        return n.size();
+    }
+
     // Walk position of the element that produced an instance.
     std::uint64_t element_of(std::uint64_t instance) const {
         const Part& p = part_of(instance);
@@ -93,7 +125,7 @@ public:
         using Kind = SubentityRule::Kind;
         std::uint64_t e = 0;
         if (p.rule.kind == Kind::Table)
-            e = local / p.rule.count;
+            e = p.element_of_local(local);
         else if (p.rule.kind == Kind::PolyhedronFaces)
             e = static_cast<std::uint64_t>(
                 std::upper_bound(p.element_face_end.begin(), p.element_face_end.end(), local) - p.element_face_end.begin());
@@ -118,14 +150,22 @@ public:
         std::uint64_t inst = p.first_instance;
         using Kind = SubentityRule::Kind;
         if (p.rule.kind == Kind::Table) {
-            const std::size_t count = p.rule.count, width = p.rule.width;
-            const std::uint8_t* rows = p.rule.rows;
-            for (std::uint64_t e = 0; e < p.num_elements; ++e) {
-                const std::uint64_t* row = p.data + e * p.width;
-                for (std::size_t r = 0; r < count; ++r, ++inst) {
-                    const std::uint8_t* loc = rows + r * width;
-                    for (std::size_t j = 0; j < width; ++j) buf[j] = row[loc[j]];
-                    f(inst, std::span<const std::uint64_t>(buf, width));
+            // A fixed width lets the gather unroll: this loop runs once per sub-entity.
+            switch (p.rule.width) {
+                case 1: walk_table<1>(p, f); break;
+                case 2: walk_table<2>(p, f); break;
+                case 3: walk_table<3>(p, f); break;
+                case 4: walk_table<4>(p, f); break;
+                default: {
+                    const std::size_t count = p.rule.count, width = p.rule.width;
+                    for (std::uint64_t e = 0; e < p.num_elements; ++e) {
+                        const std::uint64_t* row = p.data + e * p.width;
+                        for (std::size_t r = 0; r < count; ++r, ++inst) {
+                            const std::uint8_t* loc = p.rule.rows + r * width;
+                            for (std::size_t j = 0; j < width; ++j) buf[j] = row[loc[j]];
+                            f(inst, std::span<const std::uint64_t>(buf, width));
+                        }
+                    }
                 }
             }
         } else if (p.rule.kind == Kind::PolyhedronFaces) {
@@ -136,6 +176,21 @@ public:
                 std::uint64_t begin = e == 0 ? 0 : p.offsets[e - 1];
                 for_each_subentity(p.rule, std::span<const std::uint64_t>(p.data + begin, p.offsets[e] - begin),
                                    [&](std::span<const std::uint64_t> sub) { f(inst++, sub); });
+            }
+        }
+    }
+
+    template <std::size_t W, class F>
+    void walk_table(const Part& p, F& f) const {
+        std::uint64_t buf[W];
+        std::uint64_t inst = p.first_instance;
+        const std::size_t count = p.rule.count;
+        for (std::uint64_t e = 0; e < p.num_elements; ++e) {
+            const std::uint64_t* row = p.data + e * p.width;
+            const std::uint8_t* loc = p.rule.rows;
+            for (std::size_t r = 0; r < count; ++r, ++inst, loc += W) {
+                for (std::size_t j = 0; j < W; ++j) buf[j] = row[loc[j]];
+                f(inst, std::span<const std::uint64_t, W>(buf, W));
             }
         }
     }
