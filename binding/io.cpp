@@ -62,19 +62,13 @@ PyObject* write(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
     });
 }
 
-template <auto F>
-PyMethodDef method(const char* name, const char* doc, int extra = 0) {
-    return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(F)), METH_FASTCALL | METH_KEYWORDS | extra,
-            doc};
-}
-
 }  // namespace
 
 void add_io_methods(std::vector<PyMethodDef>& m) {
-    m.push_back(method<to_json>("to_json", "to_json($self)\n--\n\n"));
-    m.push_back(method<to_json_pretty>("to_json_pretty", "to_json_pretty($self)\n--\n\n"));
-    m.push_back(method<read>("read", "read(path)\n--\n\n", METH_STATIC));
-    m.push_back(method<write>("write", "write($self, path)\n--\n\n"));
+    m.push_back(fastcall_method<to_json>("to_json", "to_json($self)\n--\n\n"));
+    m.push_back(fastcall_method<to_json_pretty>("to_json_pretty", "to_json_pretty($self)\n--\n\n"));
+    m.push_back(fastcall_method<read>("read", "read(path)\n--\n\n", METH_STATIC));
+    m.push_back(fastcall_method<write>("write", "write($self, path)\n--\n\n"));
 }
 
 }  // namespace zentra

@@ -6,6 +6,32 @@
 
 namespace zentrel {
 
+namespace {
+
+// Rows of a row-major array at the given (checked) positions; a plain loop rather than a
+// copy call per row, since rows are a few values wide.
+template <class T>
+NdArray<T> gather_rows(const NdArray<T>& a, std::span<const std::uint64_t> positions) {
+    if (a.ndim() == 0) return a.take_rows(positions);
+    Shape shape = a.shape();
+    shape[0] = positions.size();
+    const std::size_t w = a.row_size(), n = a.rows();
+    for (std::uint64_t p : positions)
+        if (p >= n)
+            throw Error("index " + std::to_string(p) + " is out of bounds for an axis of length " + std::to_string(n));
+    NdArray<T> out = NdArray<T>::uninit(std::move(shape));
+    T* dst = out.data_mut();
+    const T* src = a.data();
+    for (std::uint64_t p : positions) {
+        const T* row = src + p * w;
+        for (std::size_t j = 0; j < w; ++j) dst[j] = row[j];
+        dst += w;
+    }
+    return out;
+}
+
+}  // namespace
+
 UMeshBase UMeshBase::extract(const ElementIds& ids, bool with_fields) const {
     UMeshBase out(coords);
     for (const auto& [t, list] : ids.ids) {
@@ -17,11 +43,11 @@ UMeshBase UMeshBase::extract(const ElementIds& ids, bool with_fields) const {
             if (i >= n)
                 throw Error("element index " + std::to_string(i) + " is out of bounds for the " +
                             std::string(name_of(t)) + " block of " + std::to_string(n) + " elements");
-        ArrayU64 conn = b->connectivity.regular_array().take_rows(list);
+        ArrayU64 conn = gather_rows(b->connectivity.regular_array(), list);
         std::optional<FieldMap> fields;
         if (with_fields) {
             fields.emplace();
-            for (const auto& [name, values] : b->fields) fields->emplace(name, values.take_rows(list));
+            for (const auto& [name, values] : b->fields) fields->emplace(name, gather_rows(values, list));
         }
         out.element_blocks.emplace(t, ElementBlockBase::new_regular(t, std::move(conn), std::nullopt, std::move(fields)));
     }

@@ -182,3 +182,16 @@ TEST(NeighboursGraph, NodesEdgesKeysAndRemoval) {
     EXPECT_FALSE(t.node_index({ET::QUAD4, 0}));
     EXPECT_FALSE(t.node_index({ET::TRI3, 4}));
 }
+
+TEST(Components, SameResultWhateverTheNodeNumbering) {
+    UMeshBase g = copies(grid(2, 2, 1), 3);
+    Blocks big_blocks;
+    for (const auto& [t, rows] : blocks_of(g))
+        for (auto r : rows) {
+            for (auto& v : r) v = (v << 40) + 3;
+            big_blocks[t].push_back(r);
+        }
+    UMeshBase big = mesh_of(g.num_nodes(), big_blocks);
+    for (std::optional<D> link : {std::optional<D>{}, std::optional<D>{D::D0}, std::optional<D>{D::D1}})
+        EXPECT_EQ(pieces(big, {}, link), pieces(g, {}, link));
+}

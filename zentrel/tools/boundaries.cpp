@@ -14,9 +14,9 @@ namespace {
 
 class SingleOwner final : public KeyGroupSink {
 public:
-    explicit SingleOwner(std::uint8_t* keep) : keep_(keep) {}
-    void group(std::span<const std::uint64_t> instances) override {
-        if (instances.size() == 1) keep_[instances[0]] = 1;
+    explicit SingleOwner(std::uint8_t* keep) : KeyGroupSink(false), keep_(keep) {}
+    void head(std::uint64_t first, std::size_t count) override {
+        if (count == 1) keep_[first] = 1;
     }
 
 private:

@@ -14,8 +14,8 @@ namespace {
 
 class FirstOfEachKey final : public KeyGroupSink {
 public:
-    explicit FirstOfEachKey(std::uint8_t* keep) : keep_(keep) {}
-    void group(std::span<const std::uint64_t> instances) override { keep_[instances[0]] = 1; }
+    explicit FirstOfEachKey(std::uint8_t* keep) : KeyGroupSink(false), keep_(keep) {}
+    void head(std::uint64_t first, std::size_t) override { keep_[first] = 1; }
 
 private:
     std::uint8_t* keep_;

@@ -17,10 +17,12 @@ struct Record {
     std::uint64_t instance;
 };
 
+// One bucket per node (by the smallest node of a key), capped by the instance count; node
+// numbers beyond the buckets (a mesh numbering past its coordinates) fold in by remainder.
 class Buckets {
 public:
-    Buckets(std::uint64_t node_bound, std::uint64_t instances)
-        : nb_(std::max<std::uint64_t>(1, std::min(node_bound, instances + 1))) {}
+    Buckets(std::uint64_t nodes, std::uint64_t instances)
+        : nb_(std::max<std::uint64_t>(1, std::min(nodes, instances + 1))) {}
 
     std::uint64_t count() const { return nb_ + 1; }  // the last one holds the empty keys
 
@@ -29,8 +31,12 @@ public:
         if (nodes.empty()) return nb_;
         std::uint64_t m = nodes[0];
         for (std::size_t i = 1; i < nodes.size(); ++i) m = nodes[i] < m ? nodes[i] : m;
-        return m < nb_ ? m : m % nb_;
+        return of_smallest(m);
     }
+    std::uint64_t of_smallest(std::uint64_t m) const { return m < nb_ ? m : m % nb_; }
+    std::uint64_t empty_bucket() const { return nb_; }
+    // Smallest nodes below this are their own bucket.
+    std::uint64_t limit() const { return nb_; }
 
 private:
     std::uint64_t nb_;
@@ -75,34 +81,29 @@ inline std::uint64_t narrow_hash(const NarrowRecord& r) {
     return h ^ (h >> 29);
 }
 
-// Chains the records of one bucket into groups of equal keys, groups in order of their first
-// record: a short scan of the group heads for small buckets, a small open-addressing table
-// (cache resident, reused) for crowded ones.
+constexpr std::size_t kSmallBucket = 12;
+
+// Chains the records of a crowded bucket into groups of equal keys, groups in order of their
+// first record, through a small open-addressing table (cache resident, reused).
 class BucketMatcher {
 public:
     static constexpr std::uint32_t kNone = ~std::uint32_t{0};
 
-    void match(const std::vector<NarrowRecord>& r) {
-        const std::uint32_t m = static_cast<std::uint32_t>(r.size());
+    // hash(i) and equal(i, j) over the bucket's records 0 .. m-1.
+    template <class Hash, class Equal>
+    void match(std::size_t count, Hash hash, Equal equal) {
+        if (count >= kNone) throw Error("too many sub-entities share one node");
+        const std::uint32_t m = static_cast<std::uint32_t>(count);
         next_.assign(m, kNone);
         tail_.resize(m);
         heads_.clear();
-        if (m <= 12) {
-            for (std::uint32_t i = 0; i < m; ++i) {
-                std::uint32_t h = 0;
-                for (; h < heads_.size(); ++h)
-                    if (narrow_equal(r[heads_[h]], r[i])) break;
-                add(i, h < heads_.size() ? heads_[h] : kNone);
-            }
-            return;
-        }
         std::uint32_t size = 32;
         while (size < 2 * m) size *= 2;
         table_.assign(size, kNone);
         const std::uint32_t mask = size - 1;
         for (std::uint32_t i = 0; i < m; ++i) {
-            std::uint32_t slot = static_cast<std::uint32_t>(narrow_hash(r[i])) & mask;
-            while (table_[slot] != kNone && !narrow_equal(r[table_[slot]], r[i])) slot = (slot + 1) & mask;
+            std::uint32_t slot = static_cast<std::uint32_t>(hash(i)) & mask;
+            while (table_[slot] != kNone && !equal(table_[slot], i)) slot = (slot + 1) & mask;
             if (table_[slot] == kNone) table_[slot] = i;
             add(i, table_[slot] == i ? kNone : table_[slot]);
         }
@@ -145,15 +146,137 @@ void stable_small_sort(std::vector<Rec>& v, Less less) {
     }
 }
 
+// Every sub-entity has the same node count W and its bucket is its smallest node: the other
+// W - 1 sorted nodes fit in one 64-bit word when node numbers are narrow enough. Matching then
+// reads (word, instance) pairs in bucket order and never goes back to the elements.
+std::size_t uniform_width(const SubentityWalk& walk) {
+    std::size_t w = 0;
+    for (const SubentityWalk::Part& p : walk.parts()) {
+        if (p.rule.kind == SubentityRule::Kind::PolyhedronFaces) return 0;
+        if (w && w != p.rule.width) return 0;
+        w = p.rule.width;
+    }
+    return w;
+}
+
+unsigned node_bits(std::uint64_t largest) {
+    unsigned bits = 1;
+    while (bits < 64 && (largest >> bits)) ++bits;
+    return bits;
+}
+
+bool packable(const SubentityWalk& walk, std::uint64_t largest) {
+    std::size_t w = uniform_width(walk);
+    return w >= 1 && w <= SubentityRule::kMaxWidth && (w - 1) * node_bits(largest) <= 64;
+}
+
+template <class Idx>
+void group_packed(const SubentityWalk& walk, KeyGroupSink& sink, const ScratchArray<Idx>& start, std::uint64_t nb,
+                  std::uint64_t largest) {
+    const std::uint64_t n = walk.size();
+    const std::size_t w = uniform_width(walk);
+    const unsigned bits = node_bits(largest);
+    ScratchArray<Idx> slots = ScratchArray<Idx>::uninit(n);
+    ScratchArray<std::uint64_t> rest = ScratchArray<std::uint64_t>::uninit(n);
+    {
+        ScratchArray<Idx> cursor = ScratchArray<Idx>::uninit(nb);
+        std::memcpy(cursor.data(), start.data(), nb * sizeof(Idx));
+        walk.walk([&](std::uint64_t inst, auto nodes) {
+            std::uint64_t k[4] = {~std::uint64_t{0}, ~std::uint64_t{0}, ~std::uint64_t{0}, ~std::uint64_t{0}};
+            for (std::size_t j = 0; j < nodes.size(); ++j) k[j] = nodes[j];
+            cswap(k[0], k[1]);
+            cswap(k[2], k[3]);
+            cswap(k[0], k[2]);
+            cswap(k[1], k[3]);
+            cswap(k[1], k[2]);
+            std::uint64_t word = 0;
+            for (std::size_t j = 1; j < w; ++j) word |= k[j] << ((j - 1) * bits);
+            Idx pos = cursor[k[0]]++;
+            slots[pos] = static_cast<Idx>(inst);
+            rest[pos] = word;
+        });
+    }
+
+    std::vector<std::uint64_t> members;
+    BucketMatcher matcher;
+    auto emit = [&](std::uint64_t first, auto&& for_each_member, std::size_t count) {
+        if (!sink.wants_members) {
+            sink.head(first, count);
+            return;
+        }
+        members.clear();
+        for_each_member([&](std::uint64_t inst) { members.push_back(inst); });
+        sink.group(members);
+    };
+    for (std::uint64_t b = 0; b < nb; ++b) {
+        const Idx s = start[b], e = start[b + 1];
+        const std::size_t m = e - s;
+        if (m == 0) continue;
+        const std::uint64_t* key = rest.data() + s;
+        const Idx* inst = slots.data() + s;
+        if (m <= kSmallBucket) {
+            // Pairwise, groups in order of their first record.
+            bool taken[kSmallBucket] = {};
+            for (std::size_t i = 0; i < m; ++i) {
+                if (taken[i]) continue;
+                std::size_t count = 1;
+                for (std::size_t j = i + 1; j < m; ++j)
+                    if (!taken[j] && key[j] == key[i]) {
+                        taken[j] = true;
+                        ++count;
+                    }
+                emit(inst[i],
+                     [&](auto&& add) {
+                         add(inst[i]);
+                         for (std::size_t j = i + 1; j < m; ++j)
+                             if (key[j] == key[i]) add(inst[j]);
+                     },
+                     count);
+            }
+            continue;
+        }
+        matcher.match(
+            m, [&](std::uint32_t i) { return (key[i] * 0x9e3779b97f4a7c15ull) >> 32; },
+            [&](std::uint32_t i, std::uint32_t j) { return key[i] == key[j]; });
+        for (std::uint32_t h : matcher.heads()) {
+            std::size_t count = 0;
+            for (std::uint32_t i = h; i != BucketMatcher::kNone; i = matcher.next(i)) ++count;
+            emit(inst[h],
+                 [&](auto&& add) {
+                     for (std::uint32_t i = h; i != BucketMatcher::kNone; i = matcher.next(i)) add(inst[i]);
+                 },
+                 count);
+        }
+    }
+}
+
 template <class Idx>
 void group_impl(const SubentityWalk& walk, KeyGroupSink& sink) {
     const std::uint64_t n = walk.size();
-    Buckets buckets(walk.node_bound(), n);
+    Buckets buckets(walk.node_count_hint(), n);
     const std::uint64_t nb = buckets.count();
 
     ScratchArray<Idx> start = ScratchArray<Idx>::zeroed(nb + 1);
-    walk.walk([&](std::uint64_t, auto nodes) { ++start[buckets.of(nodes) + 1]; });
+    // The counting pass also learns whether every key's bucket is its smallest node and how
+    // wide node numbers are: then the rest of a key packs into one word beside its instance.
+    std::uint64_t largest = 0;
+    bool folded = false;
+    walk.walk([&](std::uint64_t, auto nodes) {
+        if (nodes.empty()) {
+            ++start[buckets.empty_bucket() + 1];
+            return;
+        }
+        std::uint64_t lo = nodes[0], hi = nodes[0];
+        for (std::size_t i = 1; i < nodes.size(); ++i) {
+            lo = nodes[i] < lo ? nodes[i] : lo;
+            hi = nodes[i] > hi ? nodes[i] : hi;
+        }
+        largest = hi > largest ? hi : largest;
+        folded |= lo >= buckets.limit();
+        ++start[buckets.of_smallest(lo) + 1];
+    });
     for (std::uint64_t b = 0; b < nb; ++b) start[b + 1] += start[b];
+    if (!folded && packable(walk, largest)) return group_packed<Idx>(walk, sink, start, nb, largest);
     ScratchArray<Idx> slots = ScratchArray<Idx>::uninit(n);
     {
         // Filling in walk order keeps each bucket ascending, so every group comes out in walk
@@ -171,9 +294,13 @@ void group_impl(const SubentityWalk& walk, KeyGroupSink& sink) {
         for (std::size_t i = 0; i < records.size();) {
             std::size_t j = i + 1;
             while (j < records.size() && equal(records[i], records[j])) ++j;
-            members.clear();
-            for (std::size_t k = i; k < j; ++k) members.push_back(records[k].instance);
-            sink.group(members);
+            if (sink.wants_members) {
+                members.clear();
+                for (std::size_t k = i; k < j; ++k) members.push_back(records[k].instance);
+                sink.group(members);
+            } else {
+                sink.head(records[i].instance, j - i);
+            }
             i = j;
         }
     };
@@ -186,7 +313,10 @@ void group_impl(const SubentityWalk& walk, KeyGroupSink& sink) {
             if (e - s == 0) continue;
             if (e - s == 1) {
                 std::uint64_t one = slots[s];
-                sink.group({&one, 1});
+                if (sink.wants_members)
+                    sink.group({&one, 1});
+                else
+                    sink.head(one, 1);
                 continue;
             }
             records.resize(e - s);
@@ -206,10 +336,39 @@ void group_impl(const SubentityWalk& walk, KeyGroupSink& sink) {
                 r.k[3] = k[3];
                 r.instance = inst;
             }
-            matcher.match(records);
+            if (records.size() <= kSmallBucket) {
+                // Few records: pairwise comparison, groups in order of their first record.
+                bool taken[kSmallBucket] = {};
+                const std::size_t m = records.size();
+                for (std::size_t i = 0; i < m; ++i) {
+                    if (taken[i]) continue;
+                    members.clear();
+                    members.push_back(records[i].instance);
+                    for (std::size_t j = i + 1; j < m; ++j)
+                        if (!taken[j] && narrow_equal(records[i], records[j])) {
+                            taken[j] = true;
+                            members.push_back(records[j].instance);
+                        }
+                    if (sink.wants_members)
+                        sink.group(members);
+                    else
+                        sink.head(members[0], members.size());
+                }
+                continue;
+            }
+            matcher.match(
+                records.size(), [&](std::uint32_t i) { return narrow_hash(records[i]); },
+                [&](std::uint32_t i, std::uint32_t j) { return narrow_equal(records[i], records[j]); });
             for (std::uint32_t h : matcher.heads()) {
+                if (!sink.wants_members) {
+                    std::size_t count = 0;
+                    for (std::uint32_t i = h; i != BucketMatcher::kNone; i = matcher.next(i)) ++count;
+                    sink.head(records[h].instance, count);
+                    continue;
+                }
                 members.clear();
-                for (std::uint32_t i = h; i != BucketMatcher::kNone; i = matcher.next(i)) members.push_back(records[i].instance);
+                for (std::uint32_t i = h; i != BucketMatcher::kNone; i = matcher.next(i))
+                    members.push_back(records[i].instance);
                 sink.group(members);
             }
         }

@@ -7,10 +7,16 @@
 
 namespace zentrel {
 
-// Receives the instances of one distinct SortedVecKey, in walk order.
+// Receives the groups of equal SortedVecKeys. A sink that only needs each key's first
+// instance and its number of instances says so, and gets head() instead of group().
 class KeyGroupSink {
 public:
-    virtual void group(std::span<const std::uint64_t> instances) = 0;
+    explicit KeyGroupSink(bool wants_members) : wants_members(wants_members) {}
+    // The instances of one key, in walk order.
+    virtual void group(std::span<const std::uint64_t>) {}
+    virtual void head(std::uint64_t /*first*/, std::size_t /*count*/) {}
+
+    const bool wants_members;
 
 protected:
     ~KeyGroupSink() = default;

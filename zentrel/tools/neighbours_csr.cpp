@@ -1,6 +1,8 @@
 #include "zentrel/tools/neighbours_csr.hpp"
 
 #include <algorithm>
+#include <cstring>
+#include <vector>
 
 #include "zentrel/tools/key_groups.hpp"
 
@@ -11,7 +13,14 @@ namespace {
 template <class Idx>
 class StarEdges final : public KeyGroupSink {
 public:
-    StarEdges(const SubentityWalk& walk, EdgeKeys* keys) : walk_(walk), keys_(keys) {}
+    // Every instance after the first of its key adds at most one edge: the walk size bounds
+    // the edge count, and untouched scratch pages cost nothing.
+    StarEdges(const SubentityWalk& walk, EdgeKeys* keys)
+        : KeyGroupSink(true),
+          from(ScratchArray<Idx>::uninit(walk.size())),
+          to(ScratchArray<Idx>::uninit(walk.size())),
+          walk_(walk),
+          keys_(keys) {}
 
     void group(std::span<const std::uint64_t> instances) override {
         if (instances.size() < 2) return;
@@ -20,8 +29,9 @@ public:
         for (std::size_t j = 1; j < instances.size(); ++j) {
             Idx other = static_cast<Idx>(walk_.element_of(instances[j]));
             if (other == first) continue;
-            from.push_back(first);
-            to.push_back(other);
+            from[count] = first;
+            to[count] = other;
+            ++count;
             any = true;
             if (keys_) keys_->key_of_edge.push_back(keys_->key_end.size());
         }
@@ -35,7 +45,8 @@ public:
         }
     }
 
-    std::vector<Idx> from, to;
+    ScratchArray<Idx> from, to;
+    std::size_t count = 0;
 
 private:
     const SubentityWalk& walk_;
@@ -49,18 +60,20 @@ NeighbourCsr<Idx> build_neighbour_csr(const SubentityWalk& walk, EdgeKeys* keys)
     StarEdges<Idx> star(walk, keys);
     group_by_key(walk, star);
     const std::uint64_t n = walk.num_elements();
-    const std::size_t raw = star.from.size();
+    const std::size_t raw = star.count;
 
     NeighbourCsr<Idx> g;
-    g.offsets.assign(n + 1, 0);
+    g.nodes = n;
+    g.offsets = ScratchArray<Idx>::zeroed(n + 1);
     for (std::size_t r = 0; r < raw; ++r) {
         ++g.offsets[star.from[r] + 1];
         ++g.offsets[star.to[r] + 1];
     }
     for (std::uint64_t v = 0; v < n; ++v) g.offsets[v + 1] += g.offsets[v];
-    std::vector<Idx> cursor(g.offsets.begin(), g.offsets.end() - 1);
-    g.adjacent.resize(g.offsets[n]);
-    if (keys) g.edge.resize(g.offsets[n]);
+    ScratchArray<Idx> cursor = ScratchArray<Idx>::uninit(n);
+    std::memcpy(cursor.data(), g.offsets.data(), n * sizeof(Idx));
+    g.adjacent = ScratchArray<Idx>::uninit(g.offsets[n]);
+    if (keys) g.edge = ScratchArray<Idx>::uninit(g.offsets[n]);
     for (std::size_t r = 0; r < raw; ++r) {
         Idx a = star.from[r], b = star.to[r];
         Idx pa = cursor[a]++, pb = cursor[b]++;
@@ -70,6 +83,7 @@ NeighbourCsr<Idx> build_neighbour_csr(const SubentityWalk& walk, EdgeKeys* keys)
     }
     star.from = {};
     star.to = {};
+    cursor = {};
 
     // Sort each list by neighbour and drop repeated pairs in place; when a pair was linked
     // through several keys, the entry of the last added edge (hence its key) stays.
@@ -79,7 +93,7 @@ NeighbourCsr<Idx> build_neighbour_csr(const SubentityWalk& walk, EdgeKeys* keys)
         const Idx b = g.offsets[v], e = g.offsets[v + 1];
         g.offsets[v] = write;
         if (!keys) {
-            std::sort(g.adjacent.begin() + b, g.adjacent.begin() + e);
+            std::sort(g.adjacent.data() + b, g.adjacent.data() + e);
             for (Idx i = b; i < e; ++i)
                 if (i == b || g.adjacent[i] != g.adjacent[i - 1]) g.adjacent[write++] = g.adjacent[i];
             continue;
@@ -95,12 +109,6 @@ NeighbourCsr<Idx> build_neighbour_csr(const SubentityWalk& walk, EdgeKeys* keys)
         }
     }
     g.offsets[n] = write;
-    g.adjacent.resize(write);
-    g.adjacent.shrink_to_fit();
-    if (keys) {
-        g.edge.resize(write);
-        g.edge.shrink_to_fit();
-    }
     return g;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "zentrel/tools/scratch_array.hpp"
 #include "zentrel/tools/subentity_walk.hpp"
 
 namespace zentrel {
@@ -13,11 +14,13 @@ namespace zentrel {
 // is in walk order. An element repeating a sub-entity is not its own neighbour.
 template <class Idx>
 struct NeighbourCsr {
-    std::vector<Idx> offsets;  // num_elements + 1
-    std::vector<Idx> adjacent;
-    std::vector<Idx> edge;  // per adjacency entry: the raw edge it came from (with keys only)
+    ScratchArray<Idx> offsets;  // num_nodes + 1
+    ScratchArray<Idx> adjacent;
+    ScratchArray<Idx> edge;  // per adjacency entry: the raw edge it came from (with keys only)
+    std::uint64_t nodes = 0;
 
-    std::uint64_t num_nodes() const { return offsets.size() - 1; }
+    std::uint64_t num_nodes() const { return nodes; }
+    std::uint64_t num_entries() const { return nodes ? offsets[nodes] : 0; }
 };
 
 // Keys of the raw edges: raw edge r carries key key_data[key_end[g-1] .. key_end[g]) with

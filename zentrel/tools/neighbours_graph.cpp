@@ -57,9 +57,9 @@ NeighboursGraph compute_neighbours_graph(const UMeshBase& mesh, std::optional<Di
         g.type_starts_.emplace_back(p.element, p.first_element);
         for (std::uint64_t e = 0; e < p.num_elements; ++e) g.nodes_.emplace_back(p.element, e);
     }
-    g.offsets_ = std::move(csr.offsets);
-    g.adjacent_.resize(csr.adjacent.size());
-    for (std::size_t i = 0; i < csr.adjacent.size(); ++i) g.adjacent_[i] = {csr.adjacent[i], csr.edge[i]};
+    g.offsets_.assign(csr.offsets.data(), csr.offsets.data() + csr.num_nodes() + 1);
+    g.adjacent_.resize(csr.num_entries());
+    for (std::size_t i = 0; i < g.adjacent_.size(); ++i) g.adjacent_[i] = {csr.adjacent[i], csr.edge[i]};
     g.num_edges_ = g.adjacent_.size() / 2;
     g.key_of_edge_ = std::move(keys.key_of_edge);
     g.key_end_ = std::move(keys.key_end);

@@ -46,22 +46,22 @@ UMeshBase build_sub_mesh(const UMeshBase& source, const SubentityWalk& walk, con
             o.cursor = o.rows.data_mut();
         }
     }
+    // Only kept instances are decoded: a boundary keeps a small share of all sub-entities.
+    std::uint64_t buf[SubentityRule::kMaxWidth], element;
     for (const SubentityWalk::Part& p : walk.parts()) {
         Output& o = outs[p.rule.type];
         if (o.count == 0) continue;
-        const std::uint8_t* k = keep;
-        if (p.rule.kind == SubentityRule::Kind::PolyhedronFaces) {
-            std::uint64_t* base = o.data.data_mut();
-            walk.walk_part(p, [&](std::uint64_t inst, std::span<const std::uint64_t> nodes) {
-                if (!k[inst]) return;
+        const std::uint8_t* k = keep + p.first_instance;
+        std::uint64_t* base = o.poly ? o.data.data_mut() : nullptr;
+        for (std::uint64_t i = 0; i < p.num_instances; ++i) {
+            if (!k[i]) continue;
+            std::span<const std::uint64_t> nodes = walk.nodes(p, p.first_instance + i, buf, element);
+            if (o.poly) {
                 for (std::uint64_t v : nodes) *o.data_cursor++ = v;
                 *o.offset_cursor++ = static_cast<std::uint64_t>(o.data_cursor - base);
-            });
-        } else {
-            walk.walk_part(p, [&](std::uint64_t inst, std::span<const std::uint64_t> nodes) {
-                if (!k[inst]) return;
+            } else {
                 for (std::uint64_t v : nodes) *o.cursor++ = v;
-            });
+            }
         }
     }
     UMeshBase out(source.coords);

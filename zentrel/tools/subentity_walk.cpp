@@ -1,6 +1,5 @@
 #include "zentrel/tools/subentity_walk.hpp"
 
-#include <limits>
 #include <string>
 
 #include "zentrel/mesh/error.hpp"
@@ -8,18 +7,6 @@
 namespace zentrel {
 
 namespace {
-
-std::uint64_t bound_of(std::span<const std::uint64_t> values, bool skip_separator) {
-    std::uint64_t m = 0;
-    bool any = false;
-    for (std::uint64_t v : values) {
-        if (skip_separator && v == kFaceSeparator) continue;
-        any = true;
-        m = v > m ? v : m;
-    }
-    if (!any) return 0;
-    return m == std::numeric_limits<std::uint64_t>::max() ? m : m + 1;
-}
 
 // The offsets must describe items that lie inside data; inconsistent offsets read from a file
 // are reported instead of followed.
@@ -37,7 +24,8 @@ void check_offsets(const IndirectIndex& ii, ElementType t) {
 
 }  // namespace
 
-SubentityWalk::SubentityWalk(const UMeshBase& mesh, Dimension src, Dimension codim) {
+SubentityWalk::SubentityWalk(const UMeshBase& mesh, Dimension src, Dimension codim)
+    : node_count_hint_(mesh.num_nodes()) {
     for (const auto& [t, b] : mesh.element_blocks) {
         if (dimension_of(t) != src) continue;
         std::uint64_t n = b.len();
@@ -61,14 +49,12 @@ SubentityWalk::SubentityWalk(const UMeshBase& mesh, Dimension src, Dimension cod
             p.width = a.extent(1);
             check_node_count(p.rule, p.width);
             p.num_instances = n * p.rule.count;
-            node_bound_ = std::max(node_bound_, bound_of(a.values(), false));
         } else {
             const IndirectIndex& ii = b.connectivity.indirect();
             check_offsets(ii, t);
             p.data = ii.data.data();
             p.offsets = ii.offsets.data();
             std::uint64_t used = ii.offsets[n - 1];
-            node_bound_ = std::max(node_bound_, bound_of({p.data, used}, p.rule.kind == Kind::PolyhedronFaces));
             if (p.rule.kind == Kind::PolyhedronFaces) {
                 narrow_ = false;
                 p.element_face_end.reserve(n);

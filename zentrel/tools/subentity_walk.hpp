@@ -48,8 +48,9 @@ public:
     std::uint64_t size() const { return size_; }
     std::uint64_t num_elements() const { return num_elements_; }
     const std::vector<Part>& parts() const { return parts_; }
-    // Upper bound of the node numbers the sub-entities use (every number is below it).
-    std::uint64_t node_bound() const { return node_bound_; }
+    // Node count to size per-node tables by: the coordinate count. Node numbers read from the
+    // data are not checked against it; users fold larger ones into range.
+    std::uint64_t node_count_hint() const { return node_count_hint_; }
     // Whether every sub-entity has at most SubentityRule::kMaxWidth nodes.
     bool narrow() const { return narrow_; }
 
@@ -205,7 +206,7 @@ private:
     std::vector<std::uint64_t> part_starts_;
     std::uint64_t size_ = 0;
     std::uint64_t num_elements_ = 0;
-    std::uint64_t node_bound_ = 0;
+    std::uint64_t node_count_hint_ = 0;
     bool narrow_ = true;
 };
 

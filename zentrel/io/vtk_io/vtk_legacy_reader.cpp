@@ -109,7 +109,6 @@ public:
 
         bool have_dataset = false, have_points = false, have_types = false, have_cells = false;
         VtkGrid grid;
-        grid.streams_in_connectivity = true;
         while (!s_.at_end()) {
             std::string_view kw = s_.token();
             if (iequals(kw, "DATASET")) {
@@ -131,7 +130,7 @@ public:
             } else if (iequals(kw, "CELL_TYPES")) {
                 std::uint64_t n = s_.count("the number of cell types");
                 if (binary_) s_.end_of_header_line();
-                grid.types = read_u64(n, ScalarType::Int32, "cell types");
+                grid.types = read_u64<ArrayU64>(n, ScalarType::Int32, "cell types");
                 have_types = true;
             } else if (iequals(kw, "METADATA")) {
                 skip_metadata();
@@ -146,7 +145,14 @@ public:
         if (!have_dataset) s_.fail("missing DATASET");
         if (!have_points) s_.fail("missing POINTS");
         if (have_cells != have_types) s_.fail(have_cells ? "missing CELL_TYPES" : "missing CELLS");
-        if (!have_cells) grid.connectivity = ArrayU64::uninit({0});
+        if (!have_cells) {
+            grid.connectivity = ArrayU64::uninit({0});
+            grid.offsets = ArrayU64::uninit({0});
+            grid.types = ArrayU64::uninit({0});
+        }
+        // Only polyhedra keep face streams in the connectivity.
+        grid.streams_in_connectivity = false;
+        for (std::uint64_t t : grid.types.values()) grid.streams_in_connectivity |= t == 42;
         return mesh_from_vtk(std::move(grid));
     }
 
@@ -226,11 +232,12 @@ private:
             grid.connectivity = read_u64<ArrayU64>(b, ct, "connectivity");
             if (offsets.empty()) {
                 if (b != 0) s_.fail("the cell offsets are empty but the connectivity is not");
+                grid.offsets = ArrayU64::uninit({0});
                 return;
             }
             if (offsets[0] != 0) s_.fail("the cell offsets do not start at 0");
             if (offsets.back() != b) s_.fail("the last cell offset does not match the connectivity size");
-            grid.offsets.assign(offsets.begin() + 1, offsets.end());
+            grid.offsets = ArrayU64::vector(std::span<const std::uint64_t>(offsets).subspan(1));
             return;
         }
         // Older form: for each cell its point count, then its points.
@@ -239,7 +246,8 @@ private:
         if (a > raw.size()) s_.fail("the cell list is shorter than its " + std::to_string(a) + " cells");
         grid.connectivity = ArrayU64::uninit({raw.size() >= a ? raw.size() - a : 0});
         std::uint64_t* conn = grid.connectivity.data_mut();
-        grid.offsets.resize(a);
+        grid.offsets = ArrayU64::uninit({a});
+        std::uint64_t* ends = a ? grid.offsets.data_mut() : nullptr;
         std::size_t pos = 0, filled = 0;
         for (std::uint64_t j = 0; j < a; ++j) {
             if (pos >= raw.size()) s_.fail("the cell list is shorter than its " + std::to_string(a) + " cells");
@@ -247,7 +255,7 @@ private:
             // Every later cell still needs its count.
             if (len > raw.size() - pos - (a - j - 1)) s_.fail("cell " + std::to_string(j) + " overruns the cell list");
             for (std::uint64_t k = 0; k < len; ++k) conn[filled++] = raw[pos++];
-            grid.offsets[j] = filled;
+            ends[j] = filled;
         }
         if (pos != raw.size()) s_.fail("the cell list is longer than its " + std::to_string(a) + " cells");
     }

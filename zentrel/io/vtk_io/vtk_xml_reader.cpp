@@ -353,9 +353,9 @@ UMeshBase read_vtu(std::string_view text) {
             if (!da) throw Error(std::string("the cells have no ") + name + " array");
             return da;
         };
-        grid.offsets = dec.read_vector<std::uint64_t>(need("offsets"), "offsets", ncells);
-        grid.types = dec.read_vector<std::uint64_t>(need("types"), "types", ncells);
-        std::uint64_t conn_len = grid.offsets.empty() ? 0 : grid.offsets.back();
+        grid.offsets = dec.read<std::uint64_t>(need("offsets"), "offsets", ncells);
+        grid.types = dec.read<std::uint64_t>(need("types"), "types", ncells);
+        std::uint64_t conn_len = grid.offsets.empty() ? 0 : grid.offsets[grid.offsets.size() - 1];
         grid.connectivity = dec.read<std::uint64_t>(need("connectivity"), "connectivity", std::nullopt);
         if (grid.connectivity.size() < conn_len) throw Error("the cell offsets overrun the connectivity");
         if (pugi::xml_node faces = find_array(cells, "faces")) {
@@ -403,6 +403,8 @@ UMeshBase read_vtu(std::string_view text) {
         }
     } else {
         grid.connectivity = ArrayU64::uninit({0});
+        grid.offsets = ArrayU64::uninit({0});
+        grid.types = ArrayU64::uninit({0});
     }
     return mesh_from_vtk(std::move(grid));
 }
