@@ -14,8 +14,13 @@ PyObject* to_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObj
         static const Params<0> p{"to_json", {}, 0};
         p.parse(args, nargs, kwnames);
         SharedBorrow b(self);
-        std::string text = without_gil([&] { return zentrel::io::to_json(b.mesh()); });
-        return to_pystr(text).release();
+        // The text goes from its buffer to the Python string with no copy in between.
+        zentrel::io::OutputBuffer out;
+        without_gil([&] {
+            out.reserve_total(zentrel::io::document_size_hint(b.mesh(), false));
+            zentrel::io::write_json(out, b.mesh(), false);
+        });
+        return to_pystr(out.view()).release();
     });
 }
 
@@ -24,8 +29,13 @@ PyObject* to_json_pretty(PyObject* self, PyObject* const* args, Py_ssize_t nargs
         static const Params<0> p{"to_json_pretty", {}, 0};
         p.parse(args, nargs, kwnames);
         SharedBorrow b(self);
-        std::string text = without_gil([&] { return zentrel::io::to_json_pretty(b.mesh()); });
-        return to_pystr(text).release();
+        // The text goes from its buffer to the Python string with no copy in between.
+        zentrel::io::OutputBuffer out;
+        without_gil([&] {
+            out.reserve_total(zentrel::io::document_size_hint(b.mesh(), true));
+            zentrel::io::write_json(out, b.mesh(), true);
+        });
+        return to_pystr(out.view()).release();
     });
 }
 
@@ -52,19 +62,13 @@ PyObject* write(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
     });
 }
 
-template <auto F>
-PyMethodDef method(const char* name, const char* doc, int extra = 0) {
-    return {name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(F)), METH_FASTCALL | METH_KEYWORDS | extra,
-            doc};
-}
-
 }  // namespace
 
 void add_io_methods(std::vector<PyMethodDef>& m) {
-    m.push_back(method<to_json>("to_json", "to_json($self)\n--\n\n"));
-    m.push_back(method<to_json_pretty>("to_json_pretty", "to_json_pretty($self)\n--\n\n"));
-    m.push_back(method<read>("read", "read(path)\n--\n\n", METH_STATIC));
-    m.push_back(method<write>("write", "write($self, path)\n--\n\n"));
+    m.push_back(fastcall_method<to_json>("to_json", "to_json($self)\n--\n\n"));
+    m.push_back(fastcall_method<to_json_pretty>("to_json_pretty", "to_json_pretty($self)\n--\n\n"));
+    m.push_back(fastcall_method<read>("read", "read(path)\n--\n\n", METH_STATIC));
+    m.push_back(fastcall_method<write>("write", "write($self, path)\n--\n\n"));
 }
 
 }  // namespace zentra

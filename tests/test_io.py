@@ -151,6 +151,14 @@ def test_unsupported_extension_escapes_path():
     assert str(e.value).endswith('Unsupported file extension: "a\\"b\\\\c\\n.txt"')
 
 
+def test_path_with_nul_refused(tmp_path):
+    with pytest.raises(InternalError, match="NUL"):
+        hex_grid().write(str(tmp_path / "a\0b.json"))
+    with pytest.raises(InternalError, match="NUL"):
+        UMesh.read(str(tmp_path / "a\0b.json"))
+    assert os.listdir(tmp_path) == []
+
+
 def test_read_missing_file(tmp_path):
     with pytest.raises(InternalError, match="No such file or directory"):
         UMesh.read(str(tmp_path / "nothere.json"))

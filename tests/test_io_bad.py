@@ -39,6 +39,7 @@ EXPECTED = {
     "wedge.vtk": "Unsupported cell type for VTK: Wedge",
     "polyhedron_overrun.vtk": "face stream of polyhedron cell 0 overruns",
     "counts_overrun.vtk": "cell 0 overruns the cell list",
+    "counts_overrun_later.vtk": "cell 0 overruns the cell list",
     "wrong_dataset.vtk": "Wrong vtk data type",
     "bad_format.vtk": 'unknown legacy VTK file format "EBCDIC"',
     "not_vtk.vtk": "not a legacy VTK file",

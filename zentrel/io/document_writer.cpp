@@ -67,20 +67,27 @@ public:
     template <class T>
     void list(std::span<const T> values) {
         open('[');
-        for (T v : values) {
-            char* p = out_.reserve(kMaxNumberChars + indent_.size() + 1);
-            if (!first_) *p++ = ',';
-            first_ = false;
-            if (pretty_) {
-                std::memcpy(p, indent_.data(), indent_.size());
-                p += indent_.size();
+        // Room for a batch of numbers is asked once; the separators are written inline.
+        constexpr std::size_t kBatch = 256;
+        const std::size_t per = kMaxNumberChars + indent_.size() + 1;
+        const std::size_t n = values.size();
+        for (std::size_t i = 0; i < n;) {
+            std::size_t end = std::min(n, i + kBatch);
+            char* p = out_.reserve(per * (end - i));
+            for (; i < end; ++i) {
+                if (i) *p++ = ',';
+                if (pretty_) {
+                    std::memcpy(p, indent_.data(), indent_.size());
+                    p += indent_.size();
+                }
+                if constexpr (std::is_same_v<T, double>)
+                    p = write_f64_json(p, values[i]);
+                else
+                    p = write_u64(p, values[i]);
             }
-            if constexpr (std::is_same_v<T, double>)
-                p = write_f64_json(p, v);
-            else
-                p = write_u64(p, v);
             out_.commit(p);
         }
+        if (n) first_ = false;
         close(']');
     }
     // Elements of a list written one by one (values of groups).
@@ -245,6 +252,7 @@ public:
 
 private:
     void pad() {
+        if (!indent_) return;
         char* p = out_.reserve(indent_);
         std::memset(p, ' ', indent_);
         out_.commit(p + indent_);
@@ -327,6 +335,20 @@ void write_document(E& e, const UMeshBase& mesh) {
 
 }  // namespace
 
+std::size_t document_size_hint(const UMeshBase& mesh, bool pretty) {
+    // Typical widths: a double with its separator takes up to 25 bytes, a node number about 8;
+    // the indented form adds about a dozen bytes of indentation per value.
+    std::size_t doubles = mesh.coords.size(), ints = 0;
+    for (const auto& [t, b] : mesh.element_blocks) {
+        ints += b.families.size();
+        ints += b.connectivity.is_regular() ? b.connectivity.regular_array().size()
+                                             : b.connectivity.indirect().data.size() + b.connectivity.indirect().offsets.size();
+        for (const auto& [name, a] : b.fields) doubles += a.size();
+    }
+    std::size_t per = pretty ? 13 : 0;
+    return 4096 + doubles * (25 + per) + ints * (9 + per);
+}
+
 void write_json(OutputBuffer& out, const UMeshBase& mesh, bool pretty) {
     JsonEmitter e(out, pretty);
     write_document(e, mesh);
@@ -339,12 +361,14 @@ void write_yaml(OutputBuffer& out, const UMeshBase& mesh) {
 
 std::string to_json(const UMeshBase& mesh) {
     OutputBuffer out;
+    out.reserve_total(document_size_hint(mesh, false));
     write_json(out, mesh, false);
     return out.take_string();
 }
 
 std::string to_json_pretty(const UMeshBase& mesh) {
     OutputBuffer out;
+    out.reserve_total(document_size_hint(mesh, true));
     write_json(out, mesh, true);
     return out.take_string();
 }

@@ -14,6 +14,9 @@ namespace zentrel::io {
 void write_json(OutputBuffer& out, const UMeshBase& mesh, bool pretty);
 void write_yaml(OutputBuffer& out, const UMeshBase& mesh);
 
+// Room a document of the mesh may take, to size an output buffer once.
+std::size_t document_size_hint(const UMeshBase& mesh, bool pretty);
+
 std::string to_json(const UMeshBase& mesh);
 std::string to_json_pretty(const UMeshBase& mesh);
 std::string to_yaml(const UMeshBase& mesh);

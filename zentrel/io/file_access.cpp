@@ -1,6 +1,7 @@
 #include "zentrel/io/file_access.hpp"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,6 +56,20 @@ FileBytes read_file(const std::string& path, std::size_t padding) {
     if (::fstat(fd.get(), &st) != 0) io_error("cannot read", path, errno);
     if (S_ISDIR(st.st_mode)) io_error("cannot read", path, EISDIR);
     FileBytes out;
+    // A mapping serves when the padding fits in the zeros of its last page.
+    const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t fsize = static_cast<std::size_t>(st.st_size);
+    if (S_ISREG(st.st_mode) && fsize > 0 && fsize % page != 0 && page - fsize % page > padding) {
+        void* p = ::mmap(nullptr, fsize, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
+        if (p != MAP_FAILED) {
+            out.mapping = std::shared_ptr<const char>(static_cast<const char*>(p),
+                                                      [fsize](const char* q) { ::munmap(const_cast<char*>(q), fsize); });
+            out.view = out.mapping.get();
+            out.size = fsize;
+            out.capacity = fsize + padding;
+            return out;
+        }
+    }
     std::size_t cap = S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0;
     out.capacity = cap + padding;
     out.data = std::make_unique<char[]>(out.capacity + 1);
@@ -82,7 +97,33 @@ FileBytes read_file(const std::string& path, std::size_t padding) {
         out.size += static_cast<std::size_t>(n);
     }
     std::memset(out.data.get() + out.size, 0, out.capacity + 1 - out.size);
+    out.view = out.data.get();
     return out;
+}
+
+MappedFile::MappedFile(const std::string& path) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) io_error("cannot open", path, errno);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) io_error("cannot read", path, errno);
+    if (S_ISDIR(st.st_mode)) io_error("cannot read", path, EISDIR);
+    if (S_ISREG(st.st_mode) && st.st_size > 0) {
+        std::size_t n = static_cast<std::size_t>(st.st_size);
+        void* p = ::mmap(nullptr, n, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd.get(), 0);
+        if (p != MAP_FAILED) {
+            data_ = static_cast<const char*>(p);
+            size_ = n;
+            mapped_ = true;
+            return;
+        }
+    }
+    fallback_ = read_file(path);
+    data_ = fallback_.view;
+    size_ = fallback_.size;
+}
+
+MappedFile::~MappedFile() {
+    if (mapped_) ::munmap(const_cast<char*>(data_), size_);
 }
 
 void write_file_atomically(const std::string& path, const std::function<void(OutputBuffer&)>& produce) {

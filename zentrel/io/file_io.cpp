@@ -53,25 +53,35 @@ std::string unsupported_extension_message(std::string_view path) {
     return msg + "\"";
 }
 
+namespace {
+
+// The system would silently use the path up to the NUL: another file than the one named.
+void check_path(const std::string& path) {
+    if (path.find('\0') != std::string::npos) throw Error("the path \"" + path.substr(0, path.find('\0')) + "...\" contains a NUL character");
+}
+
+}  // namespace
+
 UMeshBase read(const std::string& path) {
     auto format = format_of(path);
     if (!format) throw Error(unsupported_extension_message(path));
+    check_path(path);
     switch (*format) {
         case FileFormat::Json: {
             FileBytes f = read_file(path, kJsonPadding);
-            return read_json_padded(f.data.get(), f.size, f.capacity);
+            return read_json_padded(f.view, f.size, f.capacity);
         }
         case FileFormat::Yaml: {
-            FileBytes f = read_file(path);
-            return read_yaml(std::string_view(f.data.get(), f.size));
+            MappedFile f(path);
+            return read_yaml(f.text());
         }
         case FileFormat::Vtk: {
-            FileBytes f = read_file(path);
-            return read_vtk_legacy(std::string_view(f.data.get(), f.size));
+            MappedFile f(path);
+            return read_vtk_legacy(f.text());
         }
         case FileFormat::Vtu: {
-            FileBytes f = read_file(path);
-            return read_vtu(std::string_view(f.data.get(), f.size));
+            MappedFile f(path);
+            return read_vtu(f.text());
         }
     }
     throw Error(unsupported_extension_message(path));
@@ -80,6 +90,7 @@ UMeshBase read(const std::string& path) {
 void write(const std::string& path, const UMeshBase& mesh) {
     auto format = format_of(path);
     if (!format) throw Error(unsupported_extension_message(path));
+    check_path(path);
     switch (*format) {
         case FileFormat::Json:
             write_file_atomically(path, [&](OutputBuffer& out) { write_json(out, mesh, true); });

@@ -15,4 +15,7 @@ char* write_f64_json(char* out, double value);
 char* write_f64_yaml(char* out, double value);
 char* write_u64(char* out, std::uint64_t value);
 
+// write_f64_json without its fast path for short decimals; the two must agree on every value.
+char* write_f64_json_general(char* out, double value);
+
 }  // namespace zentrel::io

@@ -30,6 +30,7 @@ public:
 
     void append(const void* bytes, std::size_t n) {
         if (n == 0) return;
+        if (sink_ && n >= kChunk) return append_large(bytes, n);
         std::memcpy(reserve(n), bytes, n);
         size_ += n;
     }
@@ -39,6 +40,14 @@ public:
         ++size_;
     }
 
+    // Sets aside room for about n bytes in one allocation: pages never written cost nothing,
+    // and the text is not moved as it grows.
+    void reserve_total(std::size_t n) {
+        if (!sink_ && n > cap_) make_room(n - size_);
+    }
+    // The content so far; only meaningful without a sink.
+    std::string_view view() const { return {data_.get(), size_}; }
+
     // Hands any remaining bytes to the sink.
     void flush();
     // The whole content; only meaningful without a sink.
@@ -46,6 +55,7 @@ public:
 
 private:
     void make_room(std::size_t n);
+    void append_large(const void* bytes, std::size_t n);
 
     static constexpr std::size_t kChunk = std::size_t{1} << 20;
     Sink sink_;

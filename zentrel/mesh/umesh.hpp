@@ -53,6 +53,8 @@ public:
 
     const ArrayU64& regular_connectivity(ElementType cell_type) const;
 
+    // Read-only view: a const reference; derived meshes share arrays copy-on-write instead.
+    const UMeshBase& view() const { return *this; }
     // Owning copy without families, fields or groups.
     UMeshBase to_shared() const;
 

@@ -2,10 +2,13 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
+#include <vector>
 #include <string>
 
 #include "zentrel/io/document_writer.hpp"
 #include "zentrel/io/json_reader.hpp"
+#include "zentrel/io/number_format.hpp"
 #include "zentrel/io/yaml_reader.hpp"
 
 using namespace zentrel;
@@ -353,3 +356,27 @@ INSTANTIATE_TEST_SUITE_P(
         BadDoc{"invalid utf8", yaml_tri("TRI3", "TRI\xff"), "invalid YAML"},
         BadDoc{"deep nesting", "x: " + std::string(1500, '[') + std::string(1500, ']') + "\n", "nesting"},
         BadDoc{"inf in unsigned place", yaml_tri("v: 1", "v: .inf"), "unsigned integer"}));
+
+// The fast path for short decimals must give exactly the general shortest-digits text.
+TEST(NumberFormat, FastPathAgreesWithGeneralFormatting) {
+    std::mt19937_64 rng(7);
+    std::vector<double> values = {1.1, 1.1e3, 1.1e6, 1.1e9, 1.1e12, 1.1e15, 8546371.425, 1e-5, 4503599627370496.0, 0.1 + 0.2, 1e15 - 1};
+    for (int i = 0; i < 300000; ++i) {
+        double p10[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e9, 1e12, 1e15, 1e17};
+        std::uint64_t m = rng() >> (rng() % 64);
+        double v = static_cast<double>(m) / p10[rng() % 11];
+        values.push_back(v);
+        values.push_back(std::nextafter(v, 0.0));
+        values.push_back(std::nextafter(v, 1e300));
+        values.push_back(std::ldexp(static_cast<double>(rng() >> 11), -static_cast<int>(rng() % 80)));
+    }
+    for (double t : {1.1, 1.1e3, 1.1e6, 1.1e9, 1.1e12, 1.1e15, 1e-5})
+        for (int k = -3; k <= 3; ++k) values.push_back(t * (1 + k * 1e-16));
+    for (double v : values) {
+        for (double s : {v, -v}) {
+            char fast[64], general[64];
+            std::string a(fast, write_f64_json(fast, s)), b(general, write_f64_json_general(general, s));
+            ASSERT_EQ(a, b) << std::hexfloat << s;
+        }
+    }
+}

@@ -84,6 +84,8 @@ put("wedge.vtk", legacy(cells="CELLS 2 6\nOFFSETS vtktypeint64\n0 6\nCONNECTIVIT
 put("polyhedron_overrun.vtk",
     legacy(cells="CELLS 2 6\nOFFSETS vtktypeint64\n0 6\nCONNECTIVITY vtktypeint64\n2 3 0 1 2 9\n", types="CELL_TYPES 1\n42\n"))
 put("counts_overrun.vtk", legacy(head=HEAD.replace("5.1", "4.2"), cells="CELLS 1 4\n7 0 1 2\n"))
+put("counts_overrun_later.vtk", legacy(head=HEAD.replace("5.1", "4.2"), cells="CELLS 2 4\n3 0 1 2\n",
+                                      types="CELL_TYPES 2\n5 5\n"))
 put("wrong_dataset.vtk", "# vtk DataFile Version 5.1\nbad\nASCII\nDATASET POLYDATA\n" + PTS)
 put("bad_format.vtk", HEAD.replace("ASCII", "EBCDIC") + PTS)
 put("not_vtk.vtk", "hello\n")

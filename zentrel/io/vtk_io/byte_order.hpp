@@ -46,6 +46,18 @@ void append_as(OutputBuffer& out, std::span<const Src> values, bool big_endian) 
     }
 }
 
+// Appends count values gen(0), gen(1), ... converted to T, in batches.
+template <class T, class Gen>
+void append_generated(OutputBuffer& out, std::size_t count, bool big_endian, Gen&& gen) {
+    constexpr std::size_t kBatch = 8192;
+    T tmp[kBatch];
+    for (std::size_t i = 0; i < count; i += kBatch) {
+        std::size_t n = std::min(kBatch, count - i);
+        for (std::size_t k = 0; k < n; ++k) tmp[k] = static_cast<T>(gen(i + k));
+        append_as<T>(out, std::span<const T>(tmp, n), big_endian);
+    }
+}
+
 template <class T>
 void append_one(OutputBuffer& out, T value, bool big_endian) {
     append_as<T>(out, std::span<const T>(&value, 1), big_endian);

@@ -105,6 +105,17 @@ std::optional<ElementType> element_type_of(std::uint64_t code) {
                 " but the mesh has " + std::to_string(num_nodes) + " nodes");
 }
 
+// Position of the first value >= limit, or values.size(); the common all-valid case is one
+// branch-free pass.
+std::size_t first_at_or_above(std::span<const std::uint64_t> values, std::uint64_t limit) {
+    std::uint64_t mx = 0;
+    for (std::uint64_t v : values) mx = v > mx ? v : mx;
+    if (mx < limit) return values.size();
+    for (std::size_t i = 0; i < values.size(); ++i)
+        if (values[i] >= limit) return i;
+    return values.size();
+}
+
 }  // namespace
 
 std::optional<std::uint8_t> vtk_cell_type(ElementType t) {
@@ -142,9 +153,8 @@ VtkCells vtk_cells_of(const UMeshBase& mesh) {
             if (b.connectivity.is_poly()) b.connectivity.indirect().validate();
             const ArrayU64& values = b.connectivity.is_regular() ? b.connectivity.regular_array()
                                                                  : b.connectivity.indirect().data;
-            const std::uint64_t* v = values.data();
-            for (std::size_t i = 0; i < values.size(); ++i)
-                if (v[i] >= n) node_out_of_range(v[i], t, n);
+            if (std::size_t i = first_at_or_above(values.values(), n); i != values.size())
+                node_out_of_range(values.values()[i], t, n);
             cells.conn_size += values.size();
             cells.stream_size += values.size();
             cells.num_cells += len;
@@ -200,6 +210,12 @@ UMeshBase mesh_from_vtk(VtkGrid grid) {
         throw Error("there are " + std::to_string(grid.face_ends.size()) + " face offsets for " + std::to_string(nc) +
                     " cells");
 
+    // Node numbers are checked in one pass over the connectivity, or cell by cell to name the
+    // culprit, and where polyhedra keep their face streams (whose counts are not node numbers)
+    // in the connectivity.
+    bool check_each_cell = grid.streams_in_connectivity ||
+                           first_at_or_above(grid.connectivity.values(), npts) != conn_len;
+
     // Per type: number of cells and of node-list entries.
     std::array<std::size_t, kNumElementTypes> count{}, entries{};
     std::uint64_t prev = 0;
@@ -217,8 +233,8 @@ UMeshBase mesh_from_vtk(VtkGrid grid) {
         if (auto w = num_nodes(*t); w && len != *w)
             throw Error("Connectivity length does not match the number of nodes for element type " +
                         std::string(name_of(*t)));
-        for (std::size_t k = prev; k < end; ++k)
-            if (*t != ElementType::PHED || !grid.streams_in_connectivity)
+        if (check_each_cell && (*t != ElementType::PHED || !grid.streams_in_connectivity))
+            for (std::size_t k = prev; k < end; ++k)
                 if (conn[k] >= npts) node_out_of_range(conn[k], j, npts);
         ++count[code_of(*t)];
         entries[code_of(*t)] += len;

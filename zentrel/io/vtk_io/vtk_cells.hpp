@@ -32,8 +32,8 @@ VtkCells vtk_cells_of(const UMeshBase& mesh);
 struct VtkGrid {
     ArrayF64 points;                    // (n, 3)
     ArrayU64 connectivity;              // 1-D
-    std::vector<std::uint64_t> offsets;  // end offset of each cell in connectivity
-    std::vector<std::uint64_t> types;
+    ArrayU64 offsets;  // 1-D: end offset of each cell in connectivity
+    ArrayU64 types;    // 1-D
     // Polyhedra: either their connectivity slice is their face stream (legacy files), or their
     // streams are kept apart in `faces`, cell j's ending at face_ends[j].
     bool streams_in_connectivity = false;

@@ -109,7 +109,6 @@ public:
 
         bool have_dataset = false, have_points = false, have_types = false, have_cells = false;
         VtkGrid grid;
-        grid.streams_in_connectivity = true;
         while (!s_.at_end()) {
             std::string_view kw = s_.token();
             if (iequals(kw, "DATASET")) {
@@ -122,8 +121,8 @@ public:
                 std::uint64_t n = s_.count("the number of points");
                 ScalarType t = type_token("points");
                 if (n > SIZE_MAX / 3) s_.fail("too many points");
-                std::vector<double> v = read_f64(n * 3, t, "points");
-                grid.points = ArrayF64::from_values({n, 3}, v);
+                grid.points = read_f64(n * 3, t, "points");
+                grid.points.reshape({n, 3});
                 have_points = true;
             } else if (iequals(kw, "CELLS")) {
                 read_cells(grid);
@@ -131,7 +130,7 @@ public:
             } else if (iequals(kw, "CELL_TYPES")) {
                 std::uint64_t n = s_.count("the number of cell types");
                 if (binary_) s_.end_of_header_line();
-                grid.types = read_u64(n, ScalarType::Int32, "cell types");
+                grid.types = read_u64<ArrayU64>(n, ScalarType::Int32, "cell types");
                 have_types = true;
             } else if (iequals(kw, "METADATA")) {
                 skip_metadata();
@@ -146,7 +145,14 @@ public:
         if (!have_dataset) s_.fail("missing DATASET");
         if (!have_points) s_.fail("missing POINTS");
         if (have_cells != have_types) s_.fail(have_cells ? "missing CELL_TYPES" : "missing CELLS");
-        if (!have_cells) grid.connectivity = ArrayU64::uninit({0});
+        if (!have_cells) {
+            grid.connectivity = ArrayU64::uninit({0});
+            grid.offsets = ArrayU64::uninit({0});
+            grid.types = ArrayU64::uninit({0});
+        }
+        // Only polyhedra keep face streams in the connectivity.
+        grid.streams_in_connectivity = false;
+        for (std::uint64_t t : grid.types.values()) grid.streams_in_connectivity |= t == 42;
         return mesh_from_vtk(std::move(grid));
     }
 
@@ -159,19 +165,19 @@ private:
         return *t;
     }
 
-    std::vector<double> read_f64(std::uint64_t n, ScalarType t, std::string_view what) {
-        std::vector<double> out;
+    ArrayF64 read_f64(std::uint64_t n, ScalarType t, std::string_view what) {
+        ArrayF64 out;
         if (binary_) {
             const unsigned char* p = s_.bytes(n, scalar_size(t), what);
-            out.resize(n);
-            convert_to_f64(p, n, t, true, out.data(), what);
+            out = ArrayF64::uninit({n});
+            convert_to_f64(p, n, t, true, out.data_mut(), what);
             return out;
         }
         if (t != ScalarType::Float32 && t != ScalarType::Float64)
             convert_to_f64(nullptr, 0, t, true, nullptr, what);  // refuses the type
         s_.check_ascii_room(n, what);
-        out.resize(n);
-        for (auto& v : out) {
+        out = ArrayF64::uninit({n});
+        for (double& v : out.values_mut()) {
             std::string_view tok = s_.token();
             auto [p, ec] = std::from_chars(tok.data(), tok.data() + tok.size(), v);
             if (tok.empty() || p != tok.data() + tok.size() || (ec != std::errc() && ec != std::errc::result_out_of_range))
@@ -226,11 +232,12 @@ private:
             grid.connectivity = read_u64<ArrayU64>(b, ct, "connectivity");
             if (offsets.empty()) {
                 if (b != 0) s_.fail("the cell offsets are empty but the connectivity is not");
+                grid.offsets = ArrayU64::uninit({0});
                 return;
             }
             if (offsets[0] != 0) s_.fail("the cell offsets do not start at 0");
             if (offsets.back() != b) s_.fail("the last cell offset does not match the connectivity size");
-            grid.offsets.assign(offsets.begin() + 1, offsets.end());
+            grid.offsets = ArrayU64::vector(std::span<const std::uint64_t>(offsets).subspan(1));
             return;
         }
         // Older form: for each cell its point count, then its points.
@@ -239,14 +246,16 @@ private:
         if (a > raw.size()) s_.fail("the cell list is shorter than its " + std::to_string(a) + " cells");
         grid.connectivity = ArrayU64::uninit({raw.size() >= a ? raw.size() - a : 0});
         std::uint64_t* conn = grid.connectivity.data_mut();
-        grid.offsets.resize(a);
+        grid.offsets = ArrayU64::uninit({a});
+        std::uint64_t* ends = a ? grid.offsets.data_mut() : nullptr;
         std::size_t pos = 0, filled = 0;
         for (std::uint64_t j = 0; j < a; ++j) {
             if (pos >= raw.size()) s_.fail("the cell list is shorter than its " + std::to_string(a) + " cells");
             std::uint64_t len = raw[pos++];
-            if (len > raw.size() - pos) s_.fail("cell " + std::to_string(j) + " overruns the cell list");
+            // Every later cell still needs its count.
+            if (len > raw.size() - pos - (a - j - 1)) s_.fail("cell " + std::to_string(j) + " overruns the cell list");
             for (std::uint64_t k = 0; k < len; ++k) conn[filled++] = raw[pos++];
-            grid.offsets[j] = filled;
+            ends[j] = filled;
         }
         if (pos != raw.size()) s_.fail("the cell list is longer than its " + std::to_string(a) + " cells");
     }

@@ -19,8 +19,9 @@ void write_vtk_legacy(OutputBuffer& out, const UMeshBase& mesh, const VtkCells& 
             for (std::size_t e : cells.phed_faces_end) append_one<std::int64_t>(out, end + static_cast<std::int64_t>(e), be);
             end += static_cast<std::int64_t>(cells.phed_faces.size());
         } else if (b.connectivity.is_regular()) {
-            std::size_t w = b.connectivity.regular_array().row_size();
-            for (std::size_t e = 0; e < b.len(); ++e) append_one<std::int64_t>(out, end += static_cast<std::int64_t>(w), be);
+            std::int64_t w = static_cast<std::int64_t>(b.connectivity.regular_array().row_size());
+            append_generated<std::int64_t>(out, b.len(), be, [&](std::size_t e) { return end + w * static_cast<std::int64_t>(e + 1); });
+            end += w * static_cast<std::int64_t>(b.len());
         } else {
             std::int64_t base = end;
             for (std::uint64_t o : b.connectivity.indirect().offsets.values())
@@ -40,7 +41,7 @@ void write_vtk_legacy(OutputBuffer& out, const UMeshBase& mesh, const VtkCells& 
     out.append("\nCELL_TYPES " + std::to_string(cells.num_cells) + "\n");
     for (const auto& [t, b] : mesh.element_blocks) {
         std::int32_t code = *vtk_cell_type(t);
-        for (std::size_t e = 0; e < b.len(); ++e) append_one<std::int32_t>(out, code, be);
+        append_generated<std::int32_t>(out, b.len(), be, [&](std::size_t) { return code; });
     }
     out.put('\n');
 }

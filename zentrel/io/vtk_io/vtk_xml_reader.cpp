@@ -34,19 +34,21 @@ public:
                  bool appended_base64)
         : be_(big_endian), h64_(header64), comp_(compressor), appended_(appended), appended_b64_(appended_base64) {}
 
-    // Values of the array converted to T; `expected` is the value count the file's counts
-    // imply, when they imply one.
+    // Values of the array converted to T, in a 1-D array; `expected` is the value count the
+    // file's counts imply, when they imply one.
     template <class T>
-    std::vector<T> read(const pugi::xml_node& da, std::string_view what, std::optional<std::uint64_t> expected) {
+    NdArray<T> read(const pugi::xml_node& da, std::string_view what, std::optional<std::uint64_t> expected) {
         std::string_view type_name = da.attribute("type").value();
         auto type = scalar_from_xml_name(type_name);
         if (!type) throw Error("unknown type \"" + std::string(type_name) + "\" of the " + std::string(what) + " array");
         std::string_view format = da.attribute("format").value();
-        std::vector<T> out;
+        NdArray<T> out;
         if (format == "ascii") {
-            read_ascii(da, *type, what, out);
+            std::vector<T> values;
+            read_ascii(da, *type, what, values);
+            out = NdArray<T>::vector(values);
         } else {
-            std::vector<unsigned char> raw;
+            Bytes raw;
             if (format == "binary") {
                 std::string text = pcdata(da);
                 Base64Reader b64(text);
@@ -66,17 +68,18 @@ public:
                 throw Error("unknown format \"" + std::string(format) + "\" of the " + std::string(what) + " array");
             }
             std::size_t size = scalar_size(*type);
-            if (raw.size() % size)
-                throw Error("the " + std::string(what) + " array holds " + std::to_string(raw.size()) +
+            if (raw.size % size)
+                throw Error("the " + std::string(what) + " array holds " + std::to_string(raw.size) +
                             " bytes, not a whole number of values");
-            std::size_t n = raw.size() / size;
-            out.resize(n);
+            std::size_t n = raw.size / size;
+            out = NdArray<T>::uninit({n});
+            T* dst = n ? out.data_mut() : nullptr;
             if constexpr (std::is_same_v<T, double>)
-                convert_to_f64(raw.data(), n, *type, be_, out.data(), what);
+                convert_to_f64(raw.data, n, *type, be_, dst, what);
             else if constexpr (std::is_same_v<T, std::int64_t>)
-                convert_to_i64(raw.data(), n, *type, be_, out.data(), what);
+                convert_to_i64(raw.data, n, *type, be_, dst, what);
             else
-                convert_to_u64(raw.data(), n, *type, be_, out.data(), what);
+                convert_to_u64(raw.data, n, *type, be_, dst, what);
         }
         if (expected && out.size() != *expected)
             throw Error("the " + std::string(what) + " array holds " + std::to_string(out.size()) + " values, expected " +
@@ -84,15 +87,37 @@ public:
         return out;
     }
 
+    template <class T>
+    std::vector<T> read_vector(const pugi::xml_node& da, std::string_view what, std::optional<std::uint64_t> expected) {
+        NdArray<T> a = read<T>(da, what, expected);
+        return std::vector<T>(a.data(), a.data() + a.size());
+    }
+
 private:
+    // Decoded bytes: a view into the file where no decoding was needed, else owned.
+    struct Bytes {
+        const unsigned char* data = nullptr;
+        std::size_t size = 0;
+        std::vector<unsigned char> storage;
+        void own() {
+            data = storage.data();
+            size = storage.size();
+        }
+    };
+
     struct RawReader {
         std::string_view t;
         std::size_t pos = 0;
         std::size_t max_remaining() const { return t.size() - pos; }
-        void read(std::size_t n, std::vector<unsigned char>& out) {
+        const unsigned char* view(std::size_t n) {
             if (n > t.size() - pos) throw Error("appended data shorter than its declared size");
-            out.insert(out.end(), t.begin() + pos, t.begin() + pos + n);
+            const auto* p = reinterpret_cast<const unsigned char*>(t.data() + pos);
             pos += n;
+            return p;
+        }
+        void read(std::size_t n, std::vector<unsigned char>& out) {
+            const unsigned char* p = view(n);
+            out.insert(out.end(), p, p + n);
         }
     };
 
@@ -114,7 +139,7 @@ private:
     }
 
     template <class Src>
-    void decode(Src& src, std::vector<unsigned char>& out, std::string_view what, std::size_t value_size,
+    void decode(Src& src, Bytes& out, std::string_view what, std::size_t value_size,
                 std::optional<std::uint64_t> expected) {
         std::vector<unsigned char> scratch;
         std::optional<std::uint64_t> expected_bytes;
@@ -129,7 +154,13 @@ private:
                             std::to_string(*expected_bytes));
             if (bytes > src.max_remaining())
                 throw Error("the " + std::string(what) + " array declares more bytes than the file holds");
-            src.read(bytes, out);
+            if constexpr (std::is_same_v<Src, RawReader>) {
+                out.data = src.view(bytes);
+                out.size = bytes;
+            } else {
+                src.read(bytes, out.storage);
+                out.own();
+            }
             return;
         }
         std::uint64_t blocks = header_word(src, scratch);
@@ -160,15 +191,16 @@ private:
                         std::to_string(*expected_bytes));
         if (total > max_decompressed_size(*comp_, total_c))
             throw Error("the " + std::string(what) + " array declares more data than its compressed blocks can hold");
-        out.resize(total);
+        out.storage.resize(total);
         std::size_t pos = 0;
         for (std::uint64_t i = 0; i < blocks; ++i) {
             std::uint64_t size = i + 1 == blocks ? total - pos : block_size;
             scratch.clear();
             src.read(csizes[i], scratch);
-            decompress_block(*comp_, scratch.data(), scratch.size(), out.data() + pos, size);
+            decompress_block(*comp_, scratch.data(), scratch.size(), out.storage.data() + pos, size);
             pos += size;
         }
+        out.own();
     }
 
     template <class T>
@@ -307,8 +339,8 @@ UMeshBase read_vtu(std::string_view text) {
         if (!points) throw Error("the piece has no points array");
         pugi::xml_attribute nc = points.attribute("NumberOfComponents");
         if (nc && std::string_view(nc.value()) != "3") throw Error("points must have 3 components");
-        std::vector<double> p = dec.read<double>(points, "points", npts * 3);
-        grid.points = ArrayF64::from_values({npts, 3}, p);
+        grid.points = dec.read<double>(points, "points", npts * 3);
+        grid.points.reshape({npts, 3});
     } else {
         grid.points = ArrayF64::uninit({0, 3});
     }
@@ -323,13 +355,12 @@ UMeshBase read_vtu(std::string_view text) {
         };
         grid.offsets = dec.read<std::uint64_t>(need("offsets"), "offsets", ncells);
         grid.types = dec.read<std::uint64_t>(need("types"), "types", ncells);
-        std::uint64_t conn_len = grid.offsets.empty() ? 0 : grid.offsets.back();
-        std::vector<std::uint64_t> conn = dec.read<std::uint64_t>(need("connectivity"), "connectivity", std::nullopt);
-        if (conn.size() < conn_len) throw Error("the cell offsets overrun the connectivity");
-        grid.connectivity = ArrayU64::vector(conn);
+        std::uint64_t conn_len = grid.offsets.empty() ? 0 : grid.offsets[grid.offsets.size() - 1];
+        grid.connectivity = dec.read<std::uint64_t>(need("connectivity"), "connectivity", std::nullopt);
+        if (grid.connectivity.size() < conn_len) throw Error("the cell offsets overrun the connectivity");
         if (pugi::xml_node faces = find_array(cells, "faces")) {
-            grid.faces = dec.read<std::uint64_t>(faces, "faces", std::nullopt);
-            std::vector<std::int64_t> fo = dec.read<std::int64_t>(need("faceoffsets"), "faceoffsets", ncells);
+            grid.faces = dec.read_vector<std::uint64_t>(faces, "faces", std::nullopt);
+            std::vector<std::int64_t> fo = dec.read_vector<std::int64_t>(need("faceoffsets"), "faceoffsets", ncells);
             // A cell that is no polyhedron marks its face offset with -1: carry the last end.
             grid.face_ends.resize(fo.size());
             std::uint64_t last = 0;
@@ -344,12 +375,12 @@ UMeshBase read_vtu(std::string_view text) {
             }
         } else if (pugi::xml_node fc = find_array(cells, "face_connectivity")) {
             // Faces stored once, polyhedra listing them: rebuilt as one face stream per cell.
-            std::vector<std::uint64_t> fconn = dec.read<std::uint64_t>(fc, "face_connectivity", std::nullopt);
-            std::vector<std::uint64_t> foff = dec.read<std::uint64_t>(need("face_offsets"), "face_offsets", std::nullopt);
+            std::vector<std::uint64_t> fconn = dec.read_vector<std::uint64_t>(fc, "face_connectivity", std::nullopt);
+            std::vector<std::uint64_t> foff = dec.read_vector<std::uint64_t>(need("face_offsets"), "face_offsets", std::nullopt);
             std::vector<std::uint64_t> p2f =
-                dec.read<std::uint64_t>(need("polyhedron_to_faces"), "polyhedron_to_faces", std::nullopt);
+                dec.read_vector<std::uint64_t>(need("polyhedron_to_faces"), "polyhedron_to_faces", std::nullopt);
             std::vector<std::uint64_t> poff =
-                dec.read<std::uint64_t>(need("polyhedron_offsets"), "polyhedron_offsets", ncells);
+                dec.read_vector<std::uint64_t>(need("polyhedron_offsets"), "polyhedron_offsets", ncells);
             std::uint64_t prev = 0;
             grid.face_ends.resize(ncells);
             for (std::size_t j = 0; j < ncells; ++j) {
@@ -372,6 +403,8 @@ UMeshBase read_vtu(std::string_view text) {
         }
     } else {
         grid.connectivity = ArrayU64::uninit({0});
+        grid.offsets = ArrayU64::uninit({0});
+        grid.types = ArrayU64::uninit({0});
     }
     return mesh_from_vtk(std::move(grid));
 }

@@ -70,7 +70,8 @@ void write_vtu(OutputBuffer& out, const UMeshBase& mesh, const VtkCells& cells) 
             end += static_cast<std::int64_t>(cells.phed_points.size());
         } else if (b.connectivity.is_regular()) {
             std::int64_t w = static_cast<std::int64_t>(b.connectivity.regular_array().row_size());
-            for (std::size_t e = 0; e < b.len(); ++e) append_one<std::int64_t>(out, end += w, kLittle);
+            append_generated<std::int64_t>(out, b.len(), kLittle, [&](std::size_t e) { return end + w * static_cast<std::int64_t>(e + 1); });
+            end += w * static_cast<std::int64_t>(b.len());
         } else {
             std::int64_t base = end;
             for (std::uint64_t o : b.connectivity.indirect().offsets.values())
@@ -94,7 +95,7 @@ void write_vtu(OutputBuffer& out, const UMeshBase& mesh, const VtkCells& cells) 
             if (t == ElementType::PHED) {
                 for (std::size_t e : cells.phed_faces_end) append_one<std::int64_t>(out, static_cast<std::int64_t>(e), kLittle);
             } else {
-                for (std::size_t e = 0; e < b.len(); ++e) append_one<std::int64_t>(out, -1, kLittle);
+                append_generated<std::int64_t>(out, b.len(), kLittle, [](std::size_t) { return -1; });
             }
         }
     }
