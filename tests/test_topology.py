@@ -250,3 +250,32 @@ def test_component_count_of_disjoint_copies(n, k, gap):
         pieces = m.connected_components(link_dim=link)
         assert len(pieces) == k
         assert all(len(p.blocks()["HEX8"]) == n * n for p in pieces)
+
+
+@pytest.mark.parametrize(
+    "holder, contender, message",
+    [
+        (lambda m: m.descend(), lambda m: m.boundaries_update(9), "Already borrowed"),
+        (lambda m: m.connected_components(), lambda m: m.descend_update(9), "Already borrowed"),
+        (lambda m: m.boundaries_update(), lambda m: m.descend(9), "Already mutably borrowed"),
+    ],
+)
+def test_borrows_are_held_while_the_core_runs_without_the_gil(holder, contender, message):
+    import threading
+
+    big = grid(80, 80, 80)
+    t = threading.Thread(target=holder, args=(big,))
+    t.start()
+    seen = set()
+    while t.is_alive():
+        # the contender fails on its own (dimension 9) whenever it gets the borrow, so it never
+        # changes the mesh under the holder
+        try:
+            contender(big)
+        except RuntimeError as e:
+            seen.add(str(e))
+        except InternalError:
+            pass
+    t.join()
+    assert seen <= {message}
+    assert seen, "the holder finished before any call overlapped it"
