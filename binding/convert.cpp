@@ -100,7 +100,7 @@ zentrel::ElementType str_to_etype(std::string_view name) {
 
 zentrel::ElementType to_etype(PyObject* obj, const char* name) { return str_to_etype(to_str(obj, name)); }
 
-std::optional<zentrel::Dimension> to_opt_dim(PyObject* obj, const char* name) {
+std::optional<std::uint64_t> to_opt_uint(PyObject* obj, const char* name) {
     if (!obj || obj == Py_None) return std::nullopt;
     Ref index(PyNumber_Index(obj));
     if (!index) {
@@ -112,7 +112,12 @@ std::optional<zentrel::Dimension> to_opt_dim(PyObject* obj, const char* name) {
     }
     unsigned long long v = PyLong_AsUnsignedLongLong(index.get());
     if (v == static_cast<unsigned long long>(-1) && PyErr_Occurred()) throw PyErrorSet{};
-    return zentrel::dimension_from_uint(v);
+    return v;
+}
+
+std::optional<zentrel::Dimension> to_opt_dimension(std::optional<std::uint64_t> value) {
+    if (!value) return std::nullopt;
+    return zentrel::dimension_from_uint(*value);
 }
 
 bool to_bool(PyObject* obj, const char* name, bool fallback) {

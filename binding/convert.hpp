@@ -31,9 +31,12 @@ std::string to_str(PyObject* obj, const char* name);
 zentrel::ElementType str_to_etype(std::string_view name);
 zentrel::ElementType to_etype(PyObject* obj, const char* name);
 
-// None or absent -> not given; a non-negative integer through the index protocol; 4 or more
-// fails in the core conversion, a negative value with the interpreter's OverflowError.
-std::optional<zentrel::Dimension> to_opt_dim(PyObject* obj, const char* name);
+// Dimension arguments convert in two phases, so that every argument error comes before the
+// core's dimension failure: None or absent -> not given, else a non-negative integer through
+// the index protocol (a negative value raises the interpreter's OverflowError) ...
+std::optional<std::uint64_t> to_opt_uint(PyObject* obj, const char* name);
+// ... then a Dimension: 4 or more fails with "i is higher than 3, could not convert into a dimension".
+std::optional<zentrel::Dimension> to_opt_dimension(std::optional<std::uint64_t> value);
 
 // bool or a NumPy boolean scalar; `fallback` when absent.
 bool to_bool(PyObject* obj, const char* name, bool fallback);

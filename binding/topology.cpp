@@ -16,28 +16,6 @@ namespace zentra {
 
 namespace {
 
-// Dimension arguments go through two phases: every given one becomes an unsigned integer
-// (argument errors first), and only then a Dimension (4 or more fails in the core).
-std::optional<std::uint64_t> to_opt_uint(PyObject* obj, const char* name) {
-    if (!obj || obj == Py_None) return std::nullopt;
-    Ref index(PyNumber_Index(obj));
-    if (!index) {
-        if (PyErr_ExceptionMatches(PyExc_TypeError)) {
-            PyErr_Clear();
-            raise_argument(name, std::string("expected None or an integer, got ") + Py_TYPE(obj)->tp_name);
-        }
-        throw PyErrorSet{};
-    }
-    unsigned long long v = PyLong_AsUnsignedLongLong(index.get());
-    if (v == static_cast<unsigned long long>(-1) && PyErr_Occurred()) throw PyErrorSet{};
-    return v;
-}
-
-std::optional<zentrel::Dimension> to_dim(std::optional<std::uint64_t> v) {
-    if (!v) return std::nullopt;
-    return zentrel::dimension_from_uint(*v);
-}
-
 using Compute = zentrel::UMeshBase (*)(const zentrel::UMeshBase&, std::optional<zentrel::Dimension>,
                                        std::optional<zentrel::Dimension>);
 
@@ -50,8 +28,8 @@ PyObject* derived_mesh(const char* name, PyObject* self, PyObject* const* args, 
         SharedBorrow b(self);
         auto src = to_opt_uint(src_arg, "src_dim");
         auto target = to_opt_uint(target_arg, "target_dim");
-        auto src_dim = to_dim(src);
-        auto target_dim = to_dim(target);
+        auto src_dim = to_opt_dimension(src);
+        auto target_dim = to_opt_dimension(target);
         zentrel::UMeshBase out = without_gil([&] { return F(b.mesh(), src_dim, target_dim); });
         return wrap_mesh(std::move(out)).release();
     });
@@ -69,8 +47,8 @@ PyObject* derived_update(const char* name, PyObject* self, PyObject* const* args
         ExclusiveBorrow b(self);
         auto src = to_opt_uint(src_arg, "src_dim");
         auto target = to_opt_uint(target_arg, "target_dim");
-        auto src_dim = to_dim(src);
-        auto target_dim = to_dim(target);
+        auto src_dim = to_opt_dimension(src);
+        auto target_dim = to_opt_dimension(target);
         std::optional<zentrel::UMeshBase> displaced = without_gil([&] {
             zentrel::UMeshBase produced = F(b.mesh(), src_dim, target_dim);
             return b.mesh().update(std::move(produced));
@@ -102,8 +80,8 @@ PyObject* connected_components(PyObject* self, PyObject* const* args, Py_ssize_t
         auto src = to_opt_uint(src_arg, "src_dim");
         auto link = to_opt_uint(link_arg, "link_dim");
         bool with_fields = to_bool(fields_arg, "with_fields", true);
-        auto src_dim = to_dim(src);
-        auto link_dim = to_dim(link);
+        auto src_dim = to_opt_dimension(src);
+        auto link_dim = to_opt_dimension(link);
         std::vector<zentrel::UMeshBase> pieces =
             without_gil([&] { return zentrel::connected_components(b.mesh(), src_dim, link_dim, with_fields); });
         Ref list(check_py(PyList_New(static_cast<Py_ssize_t>(pieces.size()))));
