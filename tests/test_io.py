@@ -155,6 +155,12 @@ def test_path_with_nul_refused(tmp_path):
     assert os.listdir(tmp_path) == []
 
 
+def test_read_device_refused(tmp_path):
+    os.symlink("/dev/zero", tmp_path / "zero.json")
+    with pytest.raises(InternalError, match="not a regular file"):
+        UMesh.read(str(tmp_path / "zero.json"))
+
+
 def test_read_missing_file(tmp_path):
     with pytest.raises(InternalError, match="No such file or directory"):
         UMesh.read(str(tmp_path / "nothere.json"))

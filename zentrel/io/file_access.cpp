@@ -55,6 +55,8 @@ FileBytes read_file(const std::string& path, std::size_t padding) {
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) io_error("cannot read", path, errno);
     if (S_ISDIR(st.st_mode)) io_error("cannot read", path, EISDIR);
+    // A device such as /dev/zero would be read without end.
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) throw Error("cannot read \"" + path + "\": not a regular file");
     FileBytes out;
     // A mapping serves when the padding fits in the zeros of its last page.
     const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
