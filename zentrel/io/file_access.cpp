@@ -74,7 +74,7 @@ FileBytes read_file(const std::string& path, std::size_t padding) {
     }
     std::size_t cap = S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0;
     out.capacity = cap + padding;
-    out.data = std::make_unique<char[]>(out.capacity + 1);
+    out.data = std::make_unique_for_overwrite<char[]>(out.capacity + 1);
     // Read until end of file: the size from fstat is only a hint for special files.
     for (;;) {
         if (out.size == cap) {
@@ -84,7 +84,7 @@ FileBytes read_file(const std::string& path, std::size_t padding) {
             if (n < 0) io_error("cannot read", path, errno);
             if (n == 0) break;
             std::size_t grown = cap ? cap * 2 : 65536;
-            auto fresh = std::make_unique<char[]>(grown + padding + 1);
+            auto fresh = std::make_unique_for_overwrite<char[]>(grown + padding + 1);
             std::memcpy(fresh.get(), out.data.get(), out.size);
             fresh[out.size++] = probe;
             out.data = std::move(fresh);
