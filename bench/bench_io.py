@@ -2,6 +2,7 @@
 uncompressed binary for all), writing against a plain copy of as many bytes to the same place, and
 the JSON document on a 1M-node grid against orjson and json on the equivalent dict."""
 
+import atexit
 import json
 import os
 import tempfile
@@ -23,6 +24,13 @@ class Lazy:
 
     def __init__(self, n, ext=None):
         self.n, self.ext, self._cache = n, ext, {}
+        atexit.register(self._remove_files)
+
+    def _remove_files(self):
+        # The files are as large as the mesh and the directory may be memory: never leave them.
+        for p in [self.path, self._cache.get("file")]:
+            if p and os.path.exists(p):
+                os.remove(p)
 
     def _get(self, key, build):
         if key not in self._cache:

@@ -90,15 +90,11 @@ MESHES = {
 }
 
 
-@pytest.mark.parametrize("fmt", DOC_FORMATS + VTK_FORMATS)
-@pytest.mark.parametrize("name", MESHES)
+@pytest.mark.parametrize("name, fmt", [(name, fmt) for name, (_, vtk_ok) in MESHES.items()
+                                       for fmt in DOC_FORMATS + (VTK_FORMATS if vtk_ok else [])])
 def test_round_trip(tmp_path, name, fmt):
-    build, vtk_ok = MESHES[name]
-    mesh = build(tmp_path)
-    path = tmp_path / f"mesh.{fmt}"
-    if fmt in VTK_FORMATS and not vtk_ok:
-        pytest.skip("two-dimensional coordinates")
-    check_round_trip(mesh, path, full=fmt not in VTK_FORMATS)
+    mesh = MESHES[name][0](tmp_path)
+    check_round_trip(mesh, tmp_path / f"mesh.{fmt}", full=fmt not in VTK_FORMATS)
 
 
 def test_json_file_is_pretty_document(tmp_path):
@@ -157,6 +153,12 @@ def test_path_with_nul_refused(tmp_path):
     with pytest.raises(InternalError, match="NUL"):
         UMesh.read(str(tmp_path / "a\0b.json"))
     assert os.listdir(tmp_path) == []
+
+
+def test_read_device_refused(tmp_path):
+    os.symlink("/dev/zero", tmp_path / "zero.json")
+    with pytest.raises(InternalError, match="not a regular file"):
+        UMesh.read(str(tmp_path / "zero.json"))
 
 
 def test_read_missing_file(tmp_path):

@@ -283,3 +283,20 @@ def test_unsupported_vtk_cells_and_datasets(tmp_path):
     for name in ["sp.vtk", "pd.vtu", "pd.vtk"]:
         with pytest.raises(zentra.InternalError, match="^Wrong vtk data type$"):
             UMesh.read(str(tmp_path / name))
+
+
+def test_polyhedra_with_meshio(tmp_path):
+    """meshio reads our polyhedra as faces, and we read the polyhedra it writes (its legacy
+    reader has no polyhedra, so only .vtu)."""
+    doc = poly_doc()
+    del doc["element_blocks"]["PGON"]
+    m = from_document(doc, tmp_path)
+    m.write(str(tmp_path / "p.vtu"))
+    got = meshio.read(str(tmp_path / "p.vtu"))
+    expected = [nodes for _, nodes in cells_of(m)]
+    assert [c.type for c in got.cells] == ["polyhedron4"]
+    assert [[f.tolist() for f in cell] for cell in got.cells[0].data] == expected
+
+    faces = [[np.array(f) for f in cell] for cell in expected]
+    meshio.vtu.write(str(tmp_path / "peer.vtu"), meshio.Mesh(m.coords(), [("polyhedron4", faces)]))
+    assert cells_of(UMesh.read(str(tmp_path / "peer.vtu"))) == cells_of(m)

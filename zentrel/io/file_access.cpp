@@ -55,6 +55,8 @@ FileBytes read_file(const std::string& path, std::size_t padding) {
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) io_error("cannot read", path, errno);
     if (S_ISDIR(st.st_mode)) io_error("cannot read", path, EISDIR);
+    // A device such as /dev/zero would be read without end.
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) throw Error("cannot read \"" + path + "\": not a regular file");
     FileBytes out;
     // A mapping serves when the padding fits in the zeros of its last page.
     const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
@@ -72,7 +74,7 @@ FileBytes read_file(const std::string& path, std::size_t padding) {
     }
     std::size_t cap = S_ISREG(st.st_mode) ? static_cast<std::size_t>(st.st_size) : 0;
     out.capacity = cap + padding;
-    out.data = std::make_unique<char[]>(out.capacity + 1);
+    out.data = std::make_unique_for_overwrite<char[]>(out.capacity + 1);
     // Read until end of file: the size from fstat is only a hint for special files.
     for (;;) {
         if (out.size == cap) {
@@ -82,7 +84,7 @@ FileBytes read_file(const std::string& path, std::size_t padding) {
             if (n < 0) io_error("cannot read", path, errno);
             if (n == 0) break;
             std::size_t grown = cap ? cap * 2 : 65536;
-            auto fresh = std::make_unique<char[]>(grown + padding + 1);
+            auto fresh = std::make_unique_for_overwrite<char[]>(grown + padding + 1);
             std::memcpy(fresh.get(), out.data.get(), out.size);
             fresh[out.size++] = probe;
             out.data = std::move(fresh);
