@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
 #include <span>
@@ -183,6 +184,11 @@ private:
     }
 
     void append_raw(std::span<const T> values, std::size_t rows) {
+        // `values` may point into the storage that grow() replaces: keep it alive for the copy.
+        std::shared_ptr<Buffer> keep;
+        if (buf_ && !values.empty() && std::less_equal<const T*>()(buf_->ptr.get(), values.data()) &&
+            std::less<const T*>()(values.data(), buf_->ptr.get() + buf_->capacity))
+            keep = buf_;
         grow(size_ + values.size());
         if (!values.empty()) std::memcpy(buf_->ptr.get() + size_, values.data(), values.size() * sizeof(T));
         size_ += values.size();

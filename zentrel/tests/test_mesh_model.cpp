@@ -71,6 +71,10 @@ TEST(NdArray, CopiesShareUntilWritten) {
     EXPECT_EQ(a.row(2)[1], 6);
     EXPECT_EQ(a.strides(), (std::vector<std::size_t>{2, 1}));
     EXPECT_NE(error_of([&] { a.append_row(std::vector<double>{1}); }), "<no error>");
+    // A row of the array itself, appended while the storage has to grow.
+    ArrayF64 self = ArrayF64::from_values({1, 2}, {7, 8});
+    for (int i = 0; i < 10; ++i) self.append_row(self.row(0));
+    EXPECT_EQ(self.row(10)[1], 8);
     EXPECT_NE(error_of([] { checked_size({SIZE_MAX / 2, 3}); }), "<no error>");
 }
 
