@@ -2,6 +2,10 @@
 
 #include <map>
 
+#include "zentrel/tools/key_groups.hpp"
+#include "zentrel/tools/scratch_array.hpp"
+#include "zentrel/tools/src_target_codim.hpp"
+
 namespace zentrel {
 
 namespace {
@@ -73,6 +77,32 @@ UMeshBase build_sub_mesh(const UMeshBase& source, const SubentityWalk& walk, con
             out.add_block(ElementBlockBase::new_regular(t, std::move(o.rows)));
     }
     return out;
+}
+
+namespace {
+
+class KeptInstances final : public KeyGroupSink {
+public:
+    KeptInstances(std::uint8_t* keep, KeepRule rule) : KeyGroupSink(false), keep_(keep), rule_(rule) {}
+    void head(std::uint64_t first, std::size_t count) override {
+        if (rule_ == KeepRule::FirstOfEachKey || count == 1) keep_[first] = 1;
+    }
+
+private:
+    std::uint8_t* keep_;
+    KeepRule rule_;
+};
+
+}  // namespace
+
+UMeshBase build_kept_subentities(const UMeshBase& mesh, std::optional<Dimension> src_dim,
+                                 std::optional<Dimension> target_dim, KeepRule rule) {
+    auto [src, target, codim] = compute_src_target_codim(mesh, src_dim, target_dim);
+    SubentityWalk walk(mesh, src, codim);
+    ScratchArray<std::uint8_t> keep = ScratchArray<std::uint8_t>::zeroed(walk.size());
+    KeptInstances sink(keep.data(), rule);
+    group_by_key(walk, sink);
+    return build_sub_mesh(mesh, walk, keep.data());
 }
 
 }  // namespace zentrel
