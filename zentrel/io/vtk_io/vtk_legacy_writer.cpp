@@ -1,4 +1,5 @@
 #include "zentrel/io/vtk_io/byte_order.hpp"
+#include "zentrel/io/vtk_io/cell_arrays.hpp"
 #include "zentrel/io/vtk_io/vtk_legacy.hpp"
 
 namespace zentrel::io {
@@ -13,31 +14,9 @@ void write_vtk_legacy(OutputBuffer& out, const UMeshBase& mesh, const VtkCells& 
                "\nOFFSETS vtktypeint64\n");
     // Offsets here start with 0 and count one more than the cells; polyhedra span their streams.
     append_one<std::int64_t>(out, 0, be);
-    std::int64_t end = 0;
-    for (const auto& [t, b] : mesh.element_blocks) {
-        if (t == ElementType::PHED) {
-            for (std::size_t e : cells.phed_faces_end) append_one<std::int64_t>(out, end + static_cast<std::int64_t>(e), be);
-            end += static_cast<std::int64_t>(cells.phed_faces.size());
-        } else if (b.connectivity.is_regular()) {
-            std::int64_t w = static_cast<std::int64_t>(b.connectivity.regular_array().row_size());
-            append_generated<std::int64_t>(out, b.len(), be, [&](std::size_t e) { return end + w * static_cast<std::int64_t>(e + 1); });
-            end += w * static_cast<std::int64_t>(b.len());
-        } else {
-            std::int64_t base = end;
-            for (std::uint64_t o : b.connectivity.indirect().offsets.values())
-                append_one<std::int64_t>(out, end = base + static_cast<std::int64_t>(o), be);
-        }
-    }
+    append_cell_end_offsets(out, mesh, cells.phed_faces_end, cells.phed_faces.size(), be);
     out.append("\nCONNECTIVITY vtktypeint64\n");
-    for (const auto& [t, b] : mesh.element_blocks) {
-        if (t == ElementType::PHED)
-            append_as<std::int64_t>(out, std::span<const std::int64_t>(cells.phed_faces), be);
-        else
-            append_as<std::int64_t>(out, (b.connectivity.is_regular() ? b.connectivity.regular_array()
-                                                                      : b.connectivity.indirect().data)
-                                             .values(),
-                                    be);
-    }
+    append_cell_connectivity(out, mesh, cells.phed_faces, be);
     out.append("\nCELL_TYPES " + std::to_string(cells.num_cells) + "\n");
     for (const auto& [t, b] : mesh.element_blocks) {
         std::int32_t code = *vtk_cell_type(t);

@@ -1,4 +1,5 @@
 #include "zentrel/io/vtk_io/byte_order.hpp"
+#include "zentrel/io/vtk_io/cell_arrays.hpp"
 #include "zentrel/io/vtk_io/vtk_xml.hpp"
 
 namespace zentrel::io {
@@ -52,32 +53,10 @@ void write_vtu(OutputBuffer& out, const UMeshBase& mesh, const VtkCells& cells) 
     append_as<double>(out, mesh.coords.values(), kLittle);
 
     header(cells.conn_size * 8);
-    for (const auto& [t, b] : mesh.element_blocks) {
-        if (t == ElementType::PHED)
-            append_as<std::int64_t>(out, std::span<const std::int64_t>(cells.phed_points), kLittle);
-        else
-            append_as<std::int64_t>(out, (b.connectivity.is_regular() ? b.connectivity.regular_array()
-                                                                      : b.connectivity.indirect().data)
-                                             .values(),
-                                    kLittle);
-    }
+    append_cell_connectivity(out, mesh, cells.phed_points, kLittle);
 
     header(nc * 8);
-    std::int64_t end = 0;
-    for (const auto& [t, b] : mesh.element_blocks) {
-        if (t == ElementType::PHED) {
-            for (std::size_t e : cells.phed_points_end) append_one<std::int64_t>(out, end + static_cast<std::int64_t>(e), kLittle);
-            end += static_cast<std::int64_t>(cells.phed_points.size());
-        } else if (b.connectivity.is_regular()) {
-            std::int64_t w = static_cast<std::int64_t>(b.connectivity.regular_array().row_size());
-            append_generated<std::int64_t>(out, b.len(), kLittle, [&](std::size_t e) { return end + w * static_cast<std::int64_t>(e + 1); });
-            end += w * static_cast<std::int64_t>(b.len());
-        } else {
-            std::int64_t base = end;
-            for (std::uint64_t o : b.connectivity.indirect().offsets.values())
-                append_one<std::int64_t>(out, end = base + static_cast<std::int64_t>(o), kLittle);
-        }
-    }
+    append_cell_end_offsets(out, mesh, cells.phed_points_end, cells.phed_points.size(), kLittle);
 
     header(nc);
     for (const auto& [t, b] : mesh.element_blocks) {
