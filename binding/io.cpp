@@ -9,34 +9,28 @@ namespace zentra {
 
 namespace {
 
-PyObject* to_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+// The text goes from its buffer to the Python string with no intermediate string.
+template <bool Pretty>
+PyObject* json_text(const char* name, PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
-        static const Params<0> p{"to_json", {}, 0};
+        const Params<0> p{name, {}, 0};
         p.parse(args, nargs, kwnames);
         SharedBorrow b(self);
-        // The text goes from its buffer to the Python string with no copy in between.
         zentrel::io::OutputBuffer out;
         without_gil([&] {
-            out.reserve_total(zentrel::io::document_size_hint(b.mesh(), false));
-            zentrel::io::write_json(out, b.mesh(), false);
+            out.reserve_total(zentrel::io::document_size_hint(b.mesh(), Pretty));
+            zentrel::io::write_json(out, b.mesh(), Pretty);
         });
         return to_pystr(out.view()).release();
     });
 }
 
+PyObject* to_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return json_text<false>("to_json", self, args, nargs, kwnames);
+}
+
 PyObject* to_json_pretty(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return guarded([&]() -> PyObject* {
-        static const Params<0> p{"to_json_pretty", {}, 0};
-        p.parse(args, nargs, kwnames);
-        SharedBorrow b(self);
-        // The text goes from its buffer to the Python string with no copy in between.
-        zentrel::io::OutputBuffer out;
-        without_gil([&] {
-            out.reserve_total(zentrel::io::document_size_hint(b.mesh(), true));
-            zentrel::io::write_json(out, b.mesh(), true);
-        });
-        return to_pystr(out.view()).release();
-    });
+    return json_text<true>("to_json_pretty", self, args, nargs, kwnames);
 }
 
 PyObject* read(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {

@@ -2,7 +2,9 @@
 
 #include "pyumesh.hpp"
 
+#include <array>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "args.hpp"
@@ -16,6 +18,21 @@ namespace zentra {
 
 namespace {
 
+using OptDim = std::optional<zentrel::Dimension>;
+
+std::array<PyObject*, 2> parse_src_target(const char* name, PyObject* const* args, Py_ssize_t nargs,
+                                          PyObject* kwnames) {
+    const Params<2> p{name, {"src_dim", "target_dim"}, 0};
+    return p.parse(args, nargs, kwnames);
+}
+
+// Both arguments become integers before either becomes a dimension, so argument errors come first.
+std::pair<OptDim, OptDim> to_src_target(PyObject* src_arg, PyObject* target_arg) {
+    auto src = to_opt_uint(src_arg, "src_dim");
+    auto target = to_opt_uint(target_arg, "target_dim");
+    return {to_opt_dimension(src), to_opt_dimension(target)};
+}
+
 using Compute = zentrel::UMeshBase (*)(const zentrel::UMeshBase&, std::optional<zentrel::Dimension>,
                                        std::optional<zentrel::Dimension>);
 
@@ -23,13 +40,9 @@ template <Compute F>
 PyObject* derived_mesh(const char* name, PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                        PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
-        const Params<2> p{name, {"src_dim", "target_dim"}, 0};
-        auto [src_arg, target_arg] = p.parse(args, nargs, kwnames);
+        auto [src_arg, target_arg] = parse_src_target(name, args, nargs, kwnames);
         SharedBorrow b(self);
-        auto src = to_opt_uint(src_arg, "src_dim");
-        auto target = to_opt_uint(target_arg, "target_dim");
-        auto src_dim = to_opt_dimension(src);
-        auto target_dim = to_opt_dimension(target);
+        auto [src_dim, target_dim] = to_src_target(src_arg, target_arg);
         zentrel::UMeshBase out = without_gil([&] { return F(b.mesh(), src_dim, target_dim); });
         return wrap_mesh(std::move(out)).release();
     });
@@ -42,13 +55,9 @@ template <Compute F>
 PyObject* derived_update(const char* name, PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                          PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
-        const Params<2> p{name, {"src_dim", "target_dim"}, 0};
-        auto [src_arg, target_arg] = p.parse(args, nargs, kwnames);
+        auto [src_arg, target_arg] = parse_src_target(name, args, nargs, kwnames);
         ExclusiveBorrow b(self);
-        auto src = to_opt_uint(src_arg, "src_dim");
-        auto target = to_opt_uint(target_arg, "target_dim");
-        auto src_dim = to_opt_dimension(src);
-        auto target_dim = to_opt_dimension(target);
+        auto [src_dim, target_dim] = to_src_target(src_arg, target_arg);
         std::optional<zentrel::UMeshBase> displaced = without_gil([&] {
             zentrel::UMeshBase produced = F(b.mesh(), src_dim, target_dim);
             return b.mesh().update(std::move(produced));
